@@ -1,0 +1,347 @@
+#include "serialportmanager.h"
+
+#include "devicechooserdialog.h"
+#include "linklog.h"
+#include "packetlink.h"
+#include "platformregistry.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QStringListModel>
+#include <QTimer>
+#include <QTimerEvent>
+#include <QVarLengthArray>
+
+#include <climits>
+
+namespace {
+// Reached by the framing callbacks, which are plain functions.
+SerialPortManager *s_instance = nullptr;
+} // namespace
+
+SerialPortManager::SerialPortManager()
+    : port(std::make_unique<QSerialPort>())
+    , m_registry(PlatformRegistry::create())
+{
+    replyHandlers.max_load_factor(1.0f);
+    if (s_instance)
+        qCWarning(lcLink) << "A second serial port manager takes over the link";
+    s_instance = this;
+    packet_link_init(&SerialPortManager::linkWrite, &SerialPortManager::linkPacket, LinkChannel);
+    packet_link_set_crc_xor(LinkCrcXor, LinkChannel);
+    connect(port.get(), &QSerialPort::readyRead, this, &SerialPortManager::onReadyRead);
+    connect(port.get(), &QSerialPort::errorOccurred, this, &SerialPortManager::onError);
+}
+
+SerialPortManager::~SerialPortManager()
+{
+    m_checkTimer.stop();
+    // The port's last signals must not reach a half-destroyed manager.
+    QObject::disconnect(port.get(), nullptr, this, nullptr);
+    port->close();
+    if (s_instance == this) {
+        s_instance = nullptr;
+        packet_link_init(nullptr, nullptr, LinkChannel);
+    }
+}
+
+SerialPortManager *SerialPortManager::instance()
+{
+    return s_instance;
+}
+
+void SerialPortManager::start()
+{
+    if (m_quitting)
+        return;
+    m_checkTimer.start(CheckPeriodMs, Qt::CoarseTimer, this);
+    checkPorts();
+}
+
+bool SerialPortManager::isConnected() const
+{
+    return port->isOpen();
+}
+
+qint64 SerialPortManager::write(const uint8_t *data, int length)
+{
+    if (!port->isOpen() || !data || length <= 0)
+        return 0;
+    return port->write(reinterpret_cast<const char *>(data), length);
+}
+
+qint64 SerialPortManager::sendPacket(const uint8_t *payload, int length)
+{
+    if (!payload || length <= 0) {
+        qCWarning(lcLink) << "Not sending an empty packet";
+        return PACKET_LINK_TOO_LONG;
+    }
+    const int64_t result = packet_link_send(payload, uint32_t(length), LinkChannel);
+    if (result == PACKET_LINK_TOO_LONG)
+        qCWarning(lcLink) << "Packet of type" << payload[0] << "with" << length
+                          << "bytes is too long to frame; not sent";
+    else if (result < 0)
+        qCWarning(lcLink) << "Packet of type" << payload[0] << "with" << length
+                          << "bytes was not sent, result" << result;
+    return result;
+}
+
+QByteArray SerialPortManager::waitForReply(int type, unsigned timeoutMs)
+{
+    QEventLoop loop;
+    QTimer timer;
+    QByteArray result;
+
+    const quint64 id = m_nextReplyId++;
+    replyHandlers.emplace(type,
+        ReplyHandler {id, [&result, &loop](uint8_t *data, uint32_t length) {
+                          result = QByteArray(reinterpret_cast<const char *>(data), int(length));
+                          loop.exit(0);
+                      }});
+    if (timeoutMs != 0) {
+        timer.setSingleShot(true);
+        connect(&timer, &QTimer::timeout, &loop, [&loop] { loop.exit(1); });
+        timer.start(int(qMin<unsigned>(timeoutMs, INT_MAX)));
+    }
+    // A lost port cannot deliver the reply.
+    const QMetaObject::Connection lost
+        = connect(this, &SerialPortManager::connectedChanged, &loop, [&loop](bool state) {
+              if (!state)
+                  loop.exit(2);
+          });
+
+    loop.exec();
+
+    disconnect(lost);
+    const auto range = replyHandlers.equal_range(type);
+    for (auto it = range.first; it != range.second; ++it) {
+        if (it->second.id == id) {
+            replyHandlers.erase(it);
+            break;
+        }
+    }
+    return result;
+}
+
+QString SerialPortManager::serialNumber() const
+{
+    return currentPort.serialNumber();
+}
+
+quint16 SerialPortManager::vendorIdentifier() const
+{
+    return currentPort.vendorIdentifier();
+}
+
+quint16 SerialPortManager::productIdentifier() const
+{
+    return currentPort.productIdentifier();
+}
+
+void SerialPortManager::setPortOverride(const QString &path)
+{
+    m_portOverride = path;
+}
+
+QString SerialPortManager::portOverride() const
+{
+    return m_portOverride;
+}
+
+QString SerialPortManager::readRegistryString(const QString &subkey, const QString &valueName) const
+{
+    return m_registry->readString(subkey, valueName);
+}
+
+long SerialPortManager::writeRegistryString(
+    const QString &subkey, const QString &valueName, const QString &value)
+{
+    return m_registry->writeString(subkey, valueName, value);
+}
+
+QString SerialPortManager::registrySubkey(quint16 vid, quint16 pid)
+{
+    return QString::asprintf("System\\CurrentControlSet\\Control\\MediaProperties\\"
+                             "PrivateProperties\\Joystick\\OEM\\VID_%04X&PID_%04X",
+        unsigned(vid), unsigned(pid));
+}
+
+PlatformRegistry *SerialPortManager::registry() const
+{
+    return m_registry.get();
+}
+
+bool SerialPortManager::qualifies(const QSerialPortInfo &info)
+{
+    return info.hasVendorIdentifier() && info.hasProductIdentifier()
+        && info.vendorIdentifier() == BaseVendorId && info.productIdentifier() >= FirstProductId
+        && info.productIdentifier() <= LastProductId;
+}
+
+void SerialPortManager::handlePacket(uint8_t *data, int length)
+{
+    Q_UNUSED(data)
+    Q_UNUSED(length)
+}
+
+void SerialPortManager::timerEvent(QTimerEvent *event)
+{
+    if (event->timerId() == m_checkTimer.timerId())
+        checkPorts();
+    else
+        QObject::timerEvent(event);
+}
+
+void SerialPortManager::checkPorts()
+{
+    if (checking || m_quitting)
+        return;
+    checking = true;
+    if (!port->isOpen()) {
+        qDebug() << "Check ports";
+        if (!m_portOverride.isEmpty()) {
+            // Identify the device behind the path when the system lists it as a serial port.
+            const QString target = QFileInfo(m_portOverride).canonicalFilePath();
+            openPort(
+                m_portOverride, target.isEmpty() ? QSerialPortInfo() : QSerialPortInfo(target));
+        } else {
+            const QSerialPortInfo info = findPort();
+            if (!info.isNull())
+                openPort(info.systemLocation(), info);
+        }
+    }
+    checking = false;
+}
+
+void SerialPortManager::openPort(const QString &location, const QSerialPortInfo &info)
+{
+    currentPort = info;
+    port->setPortName(location);
+    // The serial library's defaults stand: a USB virtual port ignores line settings.
+    if (port->open(QIODevice::ReadWrite)) {
+        m_reportedOpenFailures.remove(location);
+        qCInfo(lcLink).noquote() << "Opened serial port" << location;
+        Q_EMIT connectedChanged(true);
+        return;
+    }
+    if (!m_reportedOpenFailures.contains(location)) {
+        m_reportedOpenFailures.insert(location);
+        qCWarning(lcLink).noquote()
+            << "Cannot open serial port" << location << "-" << port->errorString() << "(error"
+            << int(port->error()) << "); retrying every second";
+    }
+}
+
+QSerialPortInfo SerialPortManager::findPort()
+{
+    QList<QSerialPortInfo> kept;
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : ports) {
+        qDebug() << "Port" << info.description() << info.manufacturer() << info.vendorIdentifier()
+                 << info.productIdentifier();
+        if (qualifies(info))
+            kept.append(info);
+    }
+    if (kept.isEmpty())
+        return QSerialPortInfo();
+    if (kept.size() == 1
+        && (currentPort.isNull() || kept.first().serialNumber() == currentPort.serialNumber()))
+        return kept.first();
+
+    QStringList texts;
+    for (const QSerialPortInfo &info : qAsConst(kept)) {
+        QString name = readRegistryString(
+            registrySubkey(info.vendorIdentifier(), info.productIdentifier()), registryNameValue());
+        if (name.isEmpty())
+            name = info.manufacturer() + QLatin1Char(' ') + info.description();
+        texts.append(QString::asprintf("%04X:%04X ", unsigned(info.vendorIdentifier()),
+                         unsigned(info.productIdentifier()))
+            + name + QStringLiteral("\nSerialNumber:") + info.serialNumber());
+    }
+
+    QStringListModel model(texts);
+    DeviceChooserDialog dialog;
+    dialog.setModel(&model);
+    if (dialog.exec() == QDialog::Accepted) {
+        const int row = dialog.currentRow();
+        if (row >= 0 && row < kept.size())
+            return kept.at(row);
+        return QSerialPortInfo();
+    }
+    requestQuit();
+    return QSerialPortInfo();
+}
+
+void SerialPortManager::requestQuit()
+{
+    // The user declined to pick a base: end the program normally. Quitting is queued so that it
+    // also works before the application's event loop runs, and every loop unwinds on its own.
+    m_quitting = true;
+    m_checkTimer.stop();
+    qCInfo(lcLink) << "No device selected; quitting";
+    if (QCoreApplication *app = QCoreApplication::instance())
+        QMetaObject::invokeMethod(
+            app, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+}
+
+void SerialPortManager::dispatchPacket(uint8_t *data, uint32_t length)
+{
+    if (!data || length == 0)
+        return;
+    const int type = data[0];
+    // Waiting callers first. Collect them before calling, and look each up again, so that the
+    // table may change while one runs.
+    QVarLengthArray<quint64, 8> ids;
+    auto range = replyHandlers.equal_range(type);
+    for (auto it = range.first; it != range.second; ++it)
+        ids.append(it->second.id);
+    for (const quint64 id : qAsConst(ids)) {
+        range = replyHandlers.equal_range(type);
+        for (auto it = range.first; it != range.second; ++it) {
+            if (it->second.id == id) {
+                const ReplyFunction function = it->second.function;
+                function(data, length);
+                break;
+            }
+        }
+    }
+    handlePacket(data, int(length));
+}
+
+void SerialPortManager::onReadyRead()
+{
+    // A packet handler may run a nested event loop; the port does not signal again for bytes
+    // that arrive meanwhile, so drain until nothing is left.
+    while (port->isOpen() && port->bytesAvailable() > 0) {
+        const QByteArray bytes = port->readAll();
+        for (const char byte : bytes)
+            packet_link_feed_byte(uint8_t(byte), LinkChannel);
+    }
+}
+
+void SerialPortManager::onError(QSerialPort::SerialPortError error)
+{
+    if (error == QSerialPort::NoError || !port->isOpen())
+        return;
+    qDebug("error %d", int(error));
+    qCInfo(lcLink).noquote() << "Serial port" << port->portName() << "lost:" << port->errorString();
+    // The serial library keeps the port open after a resource error; close it so the timer
+    // can find the base again.
+    port->close();
+    Q_EMIT connectedChanged(false);
+}
+
+int64_t SerialPortManager::linkWrite(const uint8_t *data, uint32_t length)
+{
+    if (!s_instance || length > uint32_t(INT_MAX))
+        return 0;
+    return s_instance->write(data, int(length));
+}
+
+void SerialPortManager::linkPacket(uint8_t *data, uint32_t length)
+{
+    if (s_instance)
+        s_instance->dispatchPacket(data, length);
+}
