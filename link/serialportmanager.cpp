@@ -228,9 +228,10 @@ void SerialPortManager::openPort(const QString &location, const QSerialPortInfo 
     }
     if (!m_reportedOpenFailures.contains(location)) {
         m_reportedOpenFailures.insert(location);
-        qCWarning(lcLink).noquote()
-            << "Cannot open serial port" << location << "-" << port->errorString() << "(error"
-            << int(port->error()) << "); retrying every second";
+        qCWarning(lcLink).noquote() << QStringLiteral("Cannot open serial port %1: %2 (error %3); "
+                                                      "retrying every second")
+                                           .arg(location, port->errorString())
+                                           .arg(int(port->error()));
     }
 }
 
@@ -239,8 +240,8 @@ QSerialPortInfo SerialPortManager::findPort()
     QList<QSerialPortInfo> kept;
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo &info : ports) {
-        qDebug() << "Port" << info.description() << info.manufacturer() << info.vendorIdentifier()
-                 << info.productIdentifier();
+        qDebug().noquote() << "Port" << info.description() << info.manufacturer()
+                           << info.vendorIdentifier() << info.productIdentifier();
         if (qualifies(info))
             kept.append(info);
     }

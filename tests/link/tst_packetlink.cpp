@@ -45,7 +45,7 @@ Bytes referenceFrame(const Bytes &payload, uint16_t crcXor)
     crc ^= crcXor;
     data.push_back(uint8_t(crc & 0xFF));
     data.push_back(uint8_t(crc >> 8));
-    Bytes out{0};
+    Bytes out {0};
     size_t codeAt = out.size();
     out.push_back(0);
     uint8_t code = 1;
@@ -105,7 +105,8 @@ private Q_SLOTS:
         QTest::newRow("01") << QByteArray::fromHex("01") << QByteArray::fromHex("000401c91300");
         QTest::newRow("02 00 03") << QByteArray::fromHex("020003")
                                   << QByteArray::fromHex("0002020403eb5d00");
-        QTest::newRow("single zero") << QByteArray::fromHex("00") << QByteArray::fromHex("000103e80300");
+        QTest::newRow("single zero")
+            << QByteArray::fromHex("00") << QByteArray::fromHex("000103e80300");
         QTest::newRow("empty") << QByteArray() << QByteArray::fromHex("0003e80300");
     }
 
@@ -113,12 +114,13 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, payload);
         QFETCH(QByteArray, frame);
-        const int64_t result = packet_link_send(reinterpret_cast<const uint8_t *>(payload.constData()),
-                                                uint32_t(payload.size()), 0);
+        const int64_t result = packet_link_send(
+            reinterpret_cast<const uint8_t *>(payload.constData()), uint32_t(payload.size()), 0);
         QCOMPARE(writes, 1);
         QCOMPARE(result, int64_t(frame.size()));
-        QCOMPARE(QByteArray(reinterpret_cast<const char *>(lastFrame.data()), int(lastFrame.size())),
-                 frame);
+        QCOMPARE(
+            QByteArray(reinterpret_cast<const char *>(lastFrame.data()), int(lastFrame.size())),
+            frame);
 
         // Every vector decodes back to its payload, except the empty one, which is discarded.
         feed(lastFrame);
@@ -127,8 +129,8 @@ private Q_SLOTS:
         } else {
             QCOMPARE(received.size(), size_t(1));
             QCOMPARE(QByteArray(reinterpret_cast<const char *>(received[0].data()),
-                                int(received[0].size())),
-                     payload);
+                         int(received[0].size())),
+                payload);
         }
     }
 
@@ -310,15 +312,16 @@ private Q_SLOTS:
         nestedStream = second;
         nestedStream.insert(nestedStream.end(), third.begin(), third.begin() + 3);
 
-        packet_link_init(captureWrite,
-                         [](uint8_t *data, uint32_t length) {
-                             order.emplace_back(data, data + length);
-                             if (data[0] == 0x01) {
-                                 packet_link_feed(nestedStream.data(), nestedStream.size(), 0);
-                                 outerIntact = length == 2 && data[0] == 0x01 && data[1] == 0xaa;
-                             }
-                         },
-                         0);
+        packet_link_init(
+            captureWrite,
+            [](uint8_t *data, uint32_t length) {
+                order.emplace_back(data, data + length);
+                if (data[0] == 0x01) {
+                    packet_link_feed(nestedStream.data(), nestedStream.size(), 0);
+                    outerIntact = length == 2 && data[0] == 0x01 && data[1] == 0xaa;
+                }
+            },
+            0);
         packet_link_set_crc_xor(0x03E8, 0);
         feed(first);
         QVERIFY(outerIntact);
