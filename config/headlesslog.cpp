@@ -1,0 +1,3 @@
+#include "headlesslog.h"
+
+Q_LOGGING_CATEGORY(lcHeadless, "tavik.headless")
