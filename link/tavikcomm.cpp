@@ -1,0 +1,421 @@
+#include "tavikcomm.h"
+
+#include "configimage.h"
+#include "datapacket.h"
+#include "deviceconfig.h"
+#include "effectlistmodel.h"
+#include "linklog.h"
+
+#include <QDebug>
+#include <QEventLoop>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+// Where the version warning sends the user for matching firmware and software.
+const char kUpdatePageUrl[] = "https://tavik.example/brontel/updates";
+
+constexpr int kCalibrationSettleMs = 5000;
+constexpr int kCalibrationStepMs = 1500;
+constexpr int kCalibrationFrom = -2500;
+constexpr int kCalibrationTo = 2500;
+constexpr int kCalibrationStep = 500;
+
+inline int16_t s16(const uint8_t *p)
+{
+    return int16_t(uint16_t(p[0] | (p[1] << 8)));
+}
+inline uint16_t u16(const uint8_t *p)
+{
+    return uint16_t(p[0] | (p[1] << 8));
+}
+
+} // namespace
+
+TavikComm::TavikComm(DeviceConfig *config, DataPacket *dataPacket, EffectListModel *effects)
+    : m_config(config)
+    , m_dataPacket(dataPacket)
+    , m_effects(effects)
+{
+    connect(this, &SerialPortManager::connectedChanged, this, &TavikComm::onConnectedChanged);
+}
+
+TavikComm::~TavikComm() = default;
+
+void TavikComm::setCalibrationTimeScale(double scale)
+{
+    m_calibrationTimeScale = (scale > 0 && std::isfinite(scale)) ? scale : 1.0;
+}
+
+void TavikComm::send(std::initializer_list<uint8_t> bytes)
+{
+    sendPacket(bytes.begin(), int(bytes.size()));
+}
+
+qint64 TavikComm::sendPacket(const QByteArray &payload)
+{
+    return sendPacket(reinterpret_cast<const uint8_t *>(payload.constData()), payload.size());
+}
+
+void TavikComm::onConnectedChanged(bool connected)
+{
+    if (connected) {
+        getConfig();
+        Q_EMIT textDataReceived(QStringLiteral("* USB Connected\n"));
+    } else {
+        Q_EMIT textDataReceived(QStringLiteral("* USB Disconnected\n"));
+    }
+}
+
+bool TavikComm::sendConfig()
+{
+    if (!m_configCompatible) {
+        qCWarning(lcLink) << "Not sending the configuration: the base's configuration format is"
+                             " incompatible with this program";
+        return false;
+    }
+    if (!m_config)
+        return false;
+    const QByteArray image = buildConfigImage(*m_config);
+    QByteArray payload;
+    payload.reserve(1 + image.size());
+    payload.append(char(MsgApplyConfig));
+    payload.append(image);
+    qDebug() << "send " << payload.size();
+    sendPacket(payload);
+    return true;
+}
+
+bool TavikComm::getConfig()
+{
+    qDebug() << "Get config";
+    send({MsgActiveConfig});
+    send({MsgFirmwareVersion});
+    return true;
+}
+
+bool TavikComm::getStoredConfig()
+{
+    send({MsgStoredConfig});
+    send({MsgFirmwareVersion});
+    return true;
+}
+
+bool TavikComm::resetConfig()
+{
+    send({MsgResetConfig, 0xAA, 0xBB});
+    getConfig();
+    return true;
+}
+
+bool TavikComm::storeConfig()
+{
+    if (!sendConfig())
+        return false;
+    send({MsgStoreConfig});
+    return true;
+}
+
+void TavikComm::setFanPower(bool enable)
+{
+    send({MsgFan, uint8_t(enable ? 1 : 0)});
+}
+
+void TavikComm::resetMotors()
+{
+    send({MsgResetMotors});
+}
+
+void TavikComm::startSampling()
+{
+    if (sampleFile.isOpen())
+        sampleFile.close();
+    sampleFile.setFileName(m_sampleFileName);
+    if (sampleFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qDebug() << "Opened" << sampleFile.fileName();
+    else
+        qCWarning(lcLink) << "Cannot open the data log" << sampleFile.fileName() << ":"
+                          << sampleFile.errorString() << "- samples will be ignored";
+    send({MsgStartSampling});
+}
+
+void TavikComm::stopSampling()
+{
+    send({MsgStopSampling});
+    sampleFile.close();
+}
+
+QByteArray TavikComm::spiRead(int n, int flags)
+{
+    send({MsgSpiRead, uint8_t(n), uint8_t(flags)});
+    return waitForReply(MsgSpiRead, SpiReplyTimeoutMs);
+}
+
+QByteArray TavikComm::spiWrite(const QByteArray &data, int flags)
+{
+    if (data.size() > MaxSpiWrite) {
+        // The length travels in one byte; a longer write would be announced with a wrong length.
+        qCWarning(lcLink) << "SPI write of" << data.size() << "bytes refused; at most"
+                          << MaxSpiWrite;
+        return QByteArray();
+    }
+    QByteArray payload;
+    payload.reserve(3 + data.size());
+    payload.append(char(MsgSpiWrite));
+    payload.append(char(uint8_t(data.size())));
+    payload.append(char(uint8_t(flags)));
+    payload.append(data);
+    sendPacket(payload);
+    return waitForReply(MsgSpiWrite, SpiReplyTimeoutMs);
+}
+
+QByteArray TavikComm::spiTransfer(int n, const QByteArray &data)
+{
+    const QByteArray reply = spiRead(n, 1);
+    spiWrite(data, 2);
+    return reply;
+}
+
+void TavikComm::sendCalibrationPoint(int16_t x, int16_t y)
+{
+    const uint16_t ux = uint16_t(x);
+    const uint16_t uy = uint16_t(y);
+    send({MsgCalibration, uint8_t(ux & 0xFF), uint8_t(ux >> 8), uint8_t(uy & 0xFF),
+        uint8_t(uy >> 8)});
+}
+
+void TavikComm::wait(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(
+        std::max(0, int(std::lround(ms * m_calibrationTimeScale))), &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool TavikComm::fitLine(const float *x, const float *y, int n, float *slope, float *intercept)
+{
+    if (n <= 0 || !x || !y)
+        return false;
+    float sx = 0, sy = 0, sxx = 0, sxy = 0;
+    for (int i = 0; i < n; ++i) {
+        sx += x[i];
+        sy += y[i];
+        sxx += x[i] * x[i];
+        sxy += x[i] * y[i];
+    }
+    const float fn = float(n);
+    const float denominator = fn * sxx - sx * sx;
+    if (denominator == 0.0f || !std::isfinite(denominator))
+        return false;
+    const float m = (fn * sxy - sx * sy) / denominator;
+    const float b = (sy - m * sx) / fn;
+    if (!std::isfinite(m) || !std::isfinite(b))
+        return false;
+    if (slope)
+        *slope = m;
+    if (intercept)
+        *intercept = b;
+    return true;
+}
+
+void TavikComm::calibrateAxis(bool yAxis)
+{
+    if (yAxis)
+        sendCalibrationPoint(0, kCalibrationFrom);
+    else
+        sendCalibrationPoint(kCalibrationFrom, 0);
+    wait(kCalibrationSettleMs);
+    std::vector<float> positions;
+    std::vector<float> forces;
+    for (int v = kCalibrationFrom; v <= kCalibrationTo; v += kCalibrationStep) {
+        if (yAxis)
+            sendCalibrationPoint(0, int16_t(v));
+        else
+            sendCalibrationPoint(int16_t(v), 0);
+        wait(kCalibrationStepMs);
+        const int position = yAxis ? m_dataPacket->y() : m_dataPacket->x();
+        const int force = yAxis ? m_dataPacket->fyout() : m_dataPacket->fxout();
+        positions.push_back(float(position));
+        forces.push_back(float(force));
+        Q_EMIT textDataReceived(QString::asprintf("%d,%d\n", position, force));
+    }
+    float slope = 0, intercept = 0;
+    if (fitLine(positions.data(), forces.data(), int(positions.size()), &slope, &intercept))
+        Q_EMIT textDataReceived(
+            QString::asprintf("fit: y = %fx+%f\n", double(slope * 4096.0f), double(intercept)));
+    else
+        Q_EMIT textDataReceived(
+            QStringLiteral("fit: failed, the position did not change during the sweep\n"));
+}
+
+void TavikComm::startAutoCalibration()
+{
+    if (m_calibrating) {
+        qCWarning(lcLink) << "Automatic calibration is already running";
+        return;
+    }
+    if (!m_dataPacket)
+        return;
+    m_calibrating = true;
+    calibrateAxis(true);
+    calibrateAxis(false);
+    m_calibrating = false;
+}
+
+void TavikComm::setConfigCompatible(bool compatible)
+{
+    if (m_configCompatible == compatible)
+        return;
+    m_configCompatible = compatible;
+    Q_EMIT configCompatibleChanged(compatible);
+}
+
+void TavikComm::showConfigError(const QString &text, bool richText)
+{
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Error"), text);
+    box.setObjectName(QLatin1String(ErrorBoxName));
+    box.setTextFormat(richText ? Qt::RichText : Qt::PlainText);
+    if (richText)
+        box.setTextInteractionFlags(Qt::TextBrowserInteraction);
+    box.exec();
+}
+
+void TavikComm::handlePacket(uint8_t *data, int length)
+{
+    if (!data || length < 1)
+        return;
+    switch (data[0]) {
+    case MsgText:
+        handleText(data, length);
+        break;
+    case MsgTelemetry:
+        if (m_dataPacket) {
+            m_dataPacket->applyTelemetry(data, length);
+            Q_EMIT dataPacketReceived();
+        }
+        break;
+    case MsgActiveConfig:
+    case MsgStoredConfig:
+        handleConfig(data, length);
+        break;
+    case MsgEffect:
+        if (m_effects)
+            m_effects->updateEffect(data, length);
+        break;
+    case MsgSample:
+        handleSample(data, length);
+        break;
+    case MsgFirmwareVersion:
+        handleFirmwareVersion(data, length);
+        break;
+    default:
+        break;
+    }
+}
+
+void TavikComm::handleText(const uint8_t *data, int length)
+{
+    const QString text
+        = QString::fromLocal8Bit(reinterpret_cast<const char *>(data + 1), length - 1);
+    const QByteArray utf8 = text.toUtf8();
+    std::fwrite(utf8.constData(), 1, size_t(utf8.size()), stdout);
+    std::fflush(stdout);
+    Q_EMIT textDataReceived(text);
+}
+
+void TavikComm::handleFirmwareVersion(const uint8_t *data, int length)
+{
+    const char *text = reinterpret_cast<const char *>(data + 1);
+    const int available = length - 1;
+    int n = 0;
+    while (n < available && text[n] != '\0')
+        ++n;
+    if (n == available)
+        qCWarning(lcLink) << "Firmware version text without a terminating zero; taking its"
+                          << available << "bytes";
+    if (m_config)
+        m_config->setFirmware(QString::fromLatin1(text, n));
+}
+
+void TavikComm::handleConfig(const uint8_t *data, int length)
+{
+    const uint8_t type = data[0];
+    const int payloadLength = length - 1;
+    if (payloadLength >= 1 && data[1] != kConfigImageVersion) {
+        const int version = data[1];
+        qDebug("Wrong configuration version %X, expected %X", version, kConfigImageVersion);
+        // Refused without changing a parameter; the program goes on, but sends no configuration
+        // built in a format the base does not read until a compatible image arrives.
+        setConfigCompatible(false);
+        Q_EMIT configRefused(
+            QStringLiteral("Incompatible configuration version %1 (expected %2): update firmware "
+                           "and/or software")
+                .arg(version)
+                .arg(kConfigImageVersion));
+        if (!m_errorBoxOpen) {
+            m_errorBoxOpen = true;
+            showConfigError(
+                QStringLiteral("Wrong firmware configuration version %1, expected %2.<br>"
+                               "Please Update firmware and/or software at "
+                               "<a href=\"%3\">%3</a>")
+                    .arg(version)
+                    .arg(kConfigImageVersion)
+                    .arg(QLatin1String(kUpdatePageUrl)),
+                true);
+            m_errorBoxOpen = false;
+        }
+        return;
+    }
+    qDebug("Received config len:%d %d", payloadLength, kConfigImageSize);
+    if (length != 1 + kConfigImageSize) {
+        qDebug("Bad config size");
+        Q_EMIT configRefused(QStringLiteral("Bad configuration size %1 (expected %2)")
+                                 .arg(payloadLength)
+                                 .arg(kConfigImageSize));
+        if (!m_errorBoxOpen) {
+            m_errorBoxOpen = true;
+            showConfigError(QStringLiteral("Bad FW config size"), false);
+            m_errorBoxOpen = false;
+        }
+        return;
+    }
+    if (!m_config)
+        return;
+    if (applyConfigImage(*m_config, data + 1, size_t(kConfigImageSize)) != ImageCheck::Ok)
+        return; // cannot happen after the checks above
+    setConfigCompatible(true);
+    Q_EMIT configReceived();
+    if (type == MsgActiveConfig)
+        m_config->resetParametersModified();
+}
+
+void TavikComm::handleSample(const uint8_t *data, int length)
+{
+    if (!sampleFile.isOpen())
+        return;
+    if (length < SampleMessageSize) {
+        qCWarning(lcLink) << "Short data-log sample of" << length << "bytes ignored";
+        return;
+    }
+    const uint16_t stamp = u16(data + 1);
+    if (stamp < lastSampleTime)
+        sampleTime += 0x10000u;
+    sampleTime = (sampleTime & 0xFFFF0000u) | stamp;
+    lastSampleTime = stamp;
+
+    const double currX = m_dataPacket ? m_dataPacket->curr_x() / 10.0 : 0.0;
+    const double currY = m_dataPacket ? m_dataPacket->curr_y() / 10.0 : 0.0;
+    const double ibus = m_dataPacket ? m_dataPacket->Ibus() / 100.0 : 0.0;
+    char line[256];
+    const int n = std::snprintf(line, sizeof line,
+        "%u,x=%d,y=%d,dx=%d,dy=%d,d2x=%d,d2y=%d,fx=%d,fy=%d,%.2f,%.2f,%.3f\r\n", sampleTime,
+        s16(data + 3), s16(data + 5), s16(data + 7), s16(data + 9), s16(data + 11), s16(data + 13),
+        s16(data + 15), s16(data + 17), currX, currY, ibus);
+    if (n > 0)
+        sampleFile.write(line, std::min<qint64>(n, qint64(sizeof line) - 1));
+}

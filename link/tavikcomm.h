@@ -1,0 +1,130 @@
+#pragma once
+// The configurator's end of the message protocol with the base: commands out, received
+// messages dispatched by their type byte into the telemetry record, the configuration
+// record, the effect list, device text and the data log.
+
+#include "serialportmanager.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+#include <cstdint>
+
+class DataPacket;
+class DeviceConfig;
+class EffectListModel;
+
+class TavikComm : public SerialPortManager
+{
+    Q_OBJECT
+    Q_PROPERTY(DataPacket *dataPacket READ dataPacket CONSTANT)
+    // False after the base sent a configuration image of an incompatible version, until a
+    // compatible one arrives; no configuration is sent meanwhile.
+    Q_PROPERTY(bool configCompatible READ isConfigCompatible NOTIFY configCompatibleChanged)
+
+public:
+    // Message types.
+    enum MessageType : uint8_t {
+        MsgText = 0,
+        MsgTelemetry = 1,
+        MsgApplyConfig = 2,
+        MsgActiveConfig = 3,
+        MsgEffect = 4,
+        MsgStartSampling = 5,
+        MsgStopSampling = 6,
+        MsgSample = 7,
+        MsgStoreConfig = 9,
+        MsgFirmwareVersion = 12,
+        MsgFan = 13,
+        MsgResetConfig = 14,
+        MsgPrintCrashLog = 15,
+        MsgEraseCrashLog = 16,
+        MsgSpiWrite = 17,
+        MsgSpiRead = 18,
+        MsgStoredConfig = 19,
+        MsgCalibration = 20,
+        MsgResetMotors = 21,
+    };
+    static constexpr int SampleMessageSize = 19;
+    static constexpr int SpiReplyTimeoutMs = 100;
+    static constexpr int MaxSpiWrite = 255;
+    // Object name of the warning boxes raised for a received configuration.
+    static constexpr const char *ErrorBoxName = "tavik_config_error_box";
+
+    TavikComm(DeviceConfig *config, DataPacket *dataPacket, EffectListModel *effects);
+    ~TavikComm() override;
+
+    DataPacket *dataPacket() const { return m_dataPacket; }
+    bool isConfigCompatible() const { return m_configCompatible; }
+
+    // The data log's file name (default "samples.csv" in the working directory).
+    void setSampleFileName(const QString &fileName) { m_sampleFileName = fileName; }
+    QString sampleFileName() const { return m_sampleFileName; }
+    // Multiplies the calibration sweep's waits (default 1.0; tests shorten the sweep).
+    void setCalibrationTimeScale(double scale);
+    bool isCalibrating() const { return m_calibrating; }
+
+    // Least squares fit of y on x in single precision; false when there are no points or no
+    // spread in x (the fit is undefined then).
+    static bool fitLine(const float *x, const float *y, int n, float *slope, float *intercept);
+
+    using SerialPortManager::sendPacket;
+
+Q_SIGNALS:
+    void dataPacketReceived();
+    void configReceived();
+    void textDataReceived(QString data);
+    void configCompatibleChanged(bool compatible);
+    // A received configuration image was refused; reason is a short text for the status line.
+    void configRefused(QString reason);
+
+public Q_SLOTS:
+    bool sendConfig();
+    bool getConfig();
+    bool getStoredConfig();
+    bool resetConfig();
+    bool storeConfig();
+    void setFanPower(bool enable);
+    void resetMotors();
+    void startSampling();
+    void stopSampling();
+    void startAutoCalibration();
+
+    QByteArray spiRead(int n, int flags);
+    QByteArray spiWrite(const QByteArray &data, int flags);
+    QByteArray spiTransfer(int n, const QByteArray &data);
+    qint64 sendPacket(const QByteArray &payload);
+
+protected:
+    void handlePacket(uint8_t *data, int length) override;
+    // Shows the modal warning box titled "Error". Tests find it by ErrorBoxName.
+    virtual void showConfigError(const QString &text, bool richText);
+
+private:
+    void onConnectedChanged(bool connected);
+    void handleText(const uint8_t *data, int length);
+    void handleConfig(const uint8_t *data, int length);
+    void handleSample(const uint8_t *data, int length);
+    void handleFirmwareVersion(const uint8_t *data, int length);
+    void setConfigCompatible(bool compatible);
+    void send(std::initializer_list<uint8_t> bytes);
+    void sendCalibrationPoint(int16_t x, int16_t y);
+    void wait(int ms);
+    void calibrateAxis(bool yAxis);
+
+    DeviceConfig *m_config;
+    DataPacket *m_dataPacket;
+    EffectListModel *m_effects;
+
+    QFile sampleFile;
+    QString m_sampleFileName = QStringLiteral("samples.csv");
+    // Time stamp extension of the data log; survives stop and start.
+    uint16_t lastSampleTime = 0;
+    uint32_t sampleTime = 0;
+
+    bool m_configCompatible = true;
+    bool m_errorBoxOpen = false;
+    bool m_calibrating = false;
+    double m_calibrationTimeScale = 1.0;
+};
