@@ -1,0 +1,3 @@
+#include "loopbacklog.h"
+
+Q_LOGGING_CATEGORY(lcLoopback, "tavik.loopback")
