@@ -1,7 +1,7 @@
 #include "proxystyle.h"
 
 int ProxyStyle::styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
-                          QStyleHintReturn *returnData) const
+    QStyleHintReturn *returnData) const
 {
     if (hint == QStyle::SH_ToolTip_WakeUpDelay)
         return 100;

@@ -7,6 +7,6 @@ class ProxyStyle : public QProxyStyle
     Q_OBJECT
 public:
     using QProxyStyle::QProxyStyle;
-    int styleHint(StyleHint hint, const QStyleOption *option = nullptr, const QWidget *widget = nullptr,
-                  QStyleHintReturn *returnData = nullptr) const override;
+    int styleHint(StyleHint hint, const QStyleOption *option = nullptr,
+        const QWidget *widget = nullptr, QStyleHintReturn *returnData = nullptr) const override;
 };

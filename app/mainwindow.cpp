@@ -1,0 +1,459 @@
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "applog.h"
+#include "configchangewatcher.h"
+#include "configfile.h"
+#include "datapacket.h"
+#include "deviceconfig.h"
+#include "effectlistmodel.h"
+#include "platformregistry.h"
+#include "tavikcomm.h"
+
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalBlocker>
+#include <QStatusBar>
+#include <QTimer>
+
+namespace {
+
+const char *const kGeometryKey = "geometry";
+const char *const kWindowStateKey = "windowState";
+const char *const kExportPathKey = "exportPath";
+
+// Time the event loop gets to write a configuration sent from the close question before the
+// window really closes (the serial port writes from the event loop).
+constexpr int kFlushBeforeCloseMs = 300;
+
+const char *const kMotorFaultNames[16] = {
+    "OK",
+    "FAULT_ENCODER_I2C",
+    "FAULT_ENCODER_MAGNET",
+    "FAULT_PLL_UNSTABLE_GAIN",
+    "FAULT_MOTOR_OVERCURRENT",
+    "FAULT_UNDERVOLTAGE",
+    "FAULT_OVERMODULATION",
+    "FAULT_CURR_SENSE_BAD_OFFSET",
+    "FAULT_SYSTEM",
+    "FAULT_ENCODER_ID",
+    "FAULT_ENCODER_CONF",
+    "FAULT_ISENSE_SATURATION",
+    "FAULT_UNEXPECTED_D_CURRENT",
+    "FAULT_UNEXPECTED_Q_CURRENT",
+    "14",
+    "OFFLINE",
+};
+
+// Shows a record's name in a line edit without writing it back: the edit's own limits
+// (maximum length) or a name that is not valid UTF-8 must not change the stored value.
+void showName(QLineEdit *edit, const DeviceName &name)
+{
+    const QString text = name.toString();
+    if (edit->text() == text)
+        return;
+    const QSignalBlocker blocker(edit);
+    edit->setText(text);
+}
+
+} // namespace
+
+MainWindow::MainWindow(DeviceConfig *config, TavikComm *comm, DataPacket *data,
+    EffectListModel *effects, QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new Ui::MainWindow)
+    , m_config(config)
+    , m_comm(comm)
+    , m_data(data)
+    , m_effects(effects)
+{
+    {
+        const QVariant stored = QSettings().value(kExportPathKey, QString());
+        m_exportPath = stored.canConvert<QString>() ? stored.toString() : QString();
+    }
+
+    ui->setupUi(this);
+
+    setStyleSheet(QStringLiteral("font-size: 10pt;"));
+    setWindowTitle(QString::fromLatin1(kTitle));
+
+    // Bindings of the window's own fields.
+    connect(m_config, &BaseConfig::firmwareChanged, ui->label_fw_version, &QLabel::setText);
+    connect(m_config, &DeviceConfig::device_nameChanged, this,
+        [this](const DeviceName &name) { showName(ui->ln_device_name, name); });
+    connect(m_config, &DeviceConfig::config_nameChanged, this, [this](const DeviceName &name) {
+        showName(ui->ln_config_name, name);
+        updateStatus();
+    });
+    connect(ui->ln_device_name, &QLineEdit::textChanged, this,
+        [this](const QString &text) { m_config->set_device_name(DeviceName::fromString(text)); });
+    connect(ui->ln_config_name, &QLineEdit::textChanged, this,
+        [this](const QString &text) { m_config->set_config_name(DeviceName::fromString(text)); });
+    bindLiveBars();
+
+    ui->left_frame->setEnabled(m_comm->isConnected());
+
+    statusLabel = new QLabel(QStringLiteral("Motor X: - Y: - | Disconnected"));
+    statusLabel->setTextFormat(Qt::RichText);
+    connect(m_data, &DataPacket::mot_faultChanged, this, &MainWindow::updateStatus);
+    updateStatus();
+    statusBar()->addPermanentWidget(statusLabel, 0);
+
+    connect(m_comm, &SerialPortManager::connectedChanged, this, &MainWindow::onConnectedChanged);
+
+    buildRawButtonGrid();
+    connect(ui->button_write_config, &QPushButton::clicked, this, &MainWindow::applyConfiguration);
+    connect(ui->button_store_config, &QPushButton::clicked, this, &MainWindow::storeConfiguration);
+    connect(ui->button_reload_config, &QPushButton::clicked, this,
+        &MainWindow::loadStoredConfiguration);
+    connect(ui->button_revert, &QPushButton::clicked, this, &MainWindow::revertConfiguration);
+    connect(ui->b_reset_config, &QPushButton::clicked, this, &MainWindow::resetConfiguration);
+    connect(m_comm, &TavikComm::configReceived, this, &MainWindow::onConfigReceived);
+    connect(m_comm, &TavikComm::configRefused, this, &MainWindow::onConfigRefused);
+    connect(m_comm, &TavikComm::configCompatibleChanged, this, &MainWindow::updateCommandButtons);
+    connect(ui->b_export, &QPushButton::clicked, this, &MainWindow::exportConfiguration);
+    connect(ui->b_import, &QPushButton::clicked, this, &MainWindow::importConfiguration);
+
+    // The modified marker follows the record's flag; the close question follows every edit
+    // made since the last configuration was sent or received.
+    connect(m_config, &BaseConfig::parametersModifiedChanged, this, &MainWindow::updateStatus);
+    auto *watcher = new ConfigChangeWatcher(m_config, this);
+    connect(watcher, &ConfigChangeWatcher::changed, this, [this] { m_unapplied = true; });
+
+    setFocusPolicy(Qt::StrongFocus);
+
+    clearDirectInputCalibration();
+
+    updateCommandButtons();
+    restoreWindowSettings();
+}
+
+MainWindow::~MainWindow()
+{
+    delete ui;
+}
+
+QString MainWindow::motorFaultName(unsigned code)
+{
+    return QString::fromLatin1(kMotorFaultNames[code & 0x0F]);
+}
+
+QString MainWindow::suggestedExportName(const DeviceName &configName, const QDateTime &now)
+{
+    QString name = configName.toString();
+    if (name.isEmpty()) {
+        name = QStringLiteral("ffb_config");
+    } else {
+        // A name is free text from the base or a file: keep it from naming another folder.
+        for (QChar &c : name) {
+            if (c == QLatin1Char(' ') || c == QLatin1Char('/') || c == QLatin1Char('\\')
+                || c.unicode() < 0x20)
+                c = QLatin1Char('_');
+        }
+    }
+    return QStringLiteral("%1-%2.tavconf")
+        .arg(name, now.toString(QStringLiteral("yyyy-MM-dd_hhmmss")));
+}
+
+void MainWindow::updateStatus()
+{
+    const unsigned fault = m_data->mot_fault();
+    const bool connected = m_comm->isConnected();
+    const bool modified = m_config->parametersModified();
+
+    QString text
+        = QStringLiteral("Motor X: %1, Y: %2 | USB: %3")
+              .arg(motorFaultName(fault >> 4), motorFaultName(fault),
+                  connected ? QStringLiteral("<b>Connected</b>") : QStringLiteral("Disconnected"));
+    if (!m_refusedReason.isEmpty())
+        text += QStringLiteral(" | <span style=\"color:#c00000;\">Configuration refused: %1</span>")
+                    .arg(m_refusedReason.toHtmlEscaped());
+    if (modified)
+        text += QStringLiteral(" | <b>*</b> Modified");
+
+    QString title = QString::fromLatin1(kTitle) + QStringLiteral(" - ") + m_comm->serialNumber();
+    const QString name = m_config->config_name().toString();
+    if (!name.isEmpty())
+        title += QStringLiteral(" - %1").arg(name);
+    if (modified)
+        title += QStringLiteral(" *");
+
+    setWindowTitle(title);
+    statusLabel->setText(text);
+}
+
+void MainWindow::onConnectedChanged(bool connected)
+{
+    ui->left_frame->setEnabled(connected);
+    if (!connected)
+        m_refusedReason.clear();
+    updateCommandButtons();
+    updateStatus();
+}
+
+void MainWindow::updateCommandButtons()
+{
+    const bool connected = m_comm->isConnected();
+    // After an image of another version nothing we build would be understood by the base.
+    const bool compatible = connected && m_comm->isConfigCompatible();
+    ui->button_reload_config->setEnabled(connected);
+    ui->button_store_config->setEnabled(compatible);
+    ui->button_write_config->setEnabled(compatible);
+    ui->button_revert->setEnabled(connected);
+}
+
+void MainWindow::onConfigReceived()
+{
+    statusBar()->showMessage(QStringLiteral("Configuration received"), 2000);
+    m_unapplied = false;
+    if (!m_refusedReason.isEmpty()) {
+        m_refusedReason.clear();
+        updateCommandButtons();
+        updateStatus();
+    }
+
+    const QString key = SerialPortManager::registrySubkey(
+        m_comm->vendorIdentifier(), m_comm->productIdentifier());
+    const QString displayName
+        = QStringList {QString::fromLatin1(kDisplayNamePrefix), m_config->device_name().toString()}
+              .join(QLatin1Char(' '));
+    const long status
+        = m_comm->writeRegistryString(key, SerialPortManager::registryNameValue(), displayName);
+    if (status != 0)
+        qCDebug(lcApp) << "Display name not written, status" << status;
+}
+
+void MainWindow::onConfigRefused(const QString &reason)
+{
+    m_refusedReason = reason.isEmpty() ? QStringLiteral("incompatible version") : reason;
+    statusBar()->showMessage(
+        QStringLiteral("Configuration refused: %1").arg(m_refusedReason), 5000);
+    updateCommandButtons();
+    updateStatus();
+}
+
+bool MainWindow::requireConnection()
+{
+    if (m_comm->isConnected())
+        return true;
+    statusBar()->showMessage(QStringLiteral("Not connected"), 2000);
+    return false;
+}
+
+void MainWindow::applyConfiguration()
+{
+    if (!requireConnection())
+        return;
+    if (!m_comm->sendConfig()) {
+        statusBar()->showMessage(QStringLiteral("Configuration not sent: the base's "
+                                                "configuration format is not supported"),
+            3000);
+        return;
+    }
+    m_unapplied = false;
+    statusBar()->showMessage(QStringLiteral("Configuration Sent"), 1000);
+}
+
+void MainWindow::storeConfiguration()
+{
+    if (!requireConnection())
+        return;
+    if (!m_comm->storeConfig()) {
+        statusBar()->showMessage(QStringLiteral("Configuration not stored: the base's "
+                                                "configuration format is not supported"),
+            3000);
+        return;
+    }
+    m_unapplied = false;
+    statusBar()->showMessage(QStringLiteral("Configuration Stored"), 1000);
+}
+
+void MainWindow::loadStoredConfiguration()
+{
+    if (!requireConnection())
+        return;
+    m_comm->getStoredConfig();
+    statusBar()->showMessage(QStringLiteral("Loading the stored configuration"), 1000);
+}
+
+void MainWindow::revertConfiguration()
+{
+    if (!requireConnection())
+        return;
+    m_comm->getConfig();
+    statusBar()->showMessage(QStringLiteral("Reading the active configuration"), 1000);
+}
+
+void MainWindow::resetConfiguration()
+{
+    if (!requireConnection())
+        return;
+    const auto answer = QMessageBox::question(this, QStringLiteral("Test"),
+        QStringLiteral("Are you sure you want to reset configuration to firmware default?"),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::NoButton);
+    if (answer != QMessageBox::Yes)
+        return;
+    // The connection may have gone while the question was open.
+    if (!requireConnection())
+        return;
+    m_comm->resetConfig();
+    statusBar()->showMessage(QStringLiteral("Configuration reset to firmware defaults"), 2000);
+}
+
+void MainWindow::importConfiguration()
+{
+    const QString start
+        = m_exportPath.isEmpty() ? QStringLiteral("ffb_config.tavconf") : m_exportPath;
+    const QString file = QFileDialog::getOpenFileName(this,
+        QStringLiteral("Import FFB Device Configuration"), start,
+        QStringLiteral("Device Config (*.tavconf)"), nullptr, QFileDialog::DontUseNativeDialog);
+    if (file.isEmpty())
+        return;
+    m_exportPath = QFileInfo(file).absolutePath();
+
+    const ConfigFileResult result = importConfig(*m_config, file);
+    if (result) {
+        statusBar()->showMessage(QStringLiteral("Configuration Imported Successfully"), 2000);
+    } else {
+        qCWarning(lcApp).noquote() << "Import of" << file << "failed:" << result.error;
+        statusBar()->showMessage(
+            QStringLiteral("Unable to parse configuration file: %1").arg(result.error), 5000);
+    }
+}
+
+void MainWindow::exportConfiguration()
+{
+    QString suggestion = suggestedExportName(m_config->config_name(), QDateTime::currentDateTime());
+    if (!m_exportPath.isEmpty())
+        suggestion = m_exportPath + QLatin1Char('/') + suggestion;
+    const QString file = QFileDialog::getSaveFileName(this,
+        QStringLiteral("Export FFB Device Configuration"), suggestion,
+        QStringLiteral("FFB Device Config (*.tavconf)"), nullptr, QFileDialog::DontUseNativeDialog);
+    if (file.isEmpty())
+        return;
+    m_exportPath = QFileInfo(file).absolutePath();
+
+    const ConfigFileResult result = exportConfig(*m_config, file, m_comm->serialNumber());
+    if (result) {
+        statusBar()->showMessage(QStringLiteral("Configuration Exported Successfully"), 2000);
+    } else {
+        qCWarning(lcApp).noquote() << "Export to" << file << "failed:" << result.error;
+        statusBar()->showMessage(
+            QStringLiteral("Failed to Export Configuration: %1").arg(result.error), 5000);
+    }
+}
+
+void MainWindow::restoreWindowSettings()
+{
+    QSettings settings;
+    const QVariant geometry = settings.value(kGeometryKey, QByteArray());
+    const QVariant state = settings.value(kWindowStateKey, QByteArray());
+    const bool geometryRestored
+        = geometry.type() == QVariant::ByteArray && restoreGeometry(geometry.toByteArray());
+    const bool stateRestored
+        = state.type() == QVariant::ByteArray && restoreState(state.toByteArray(), 0);
+    if (!geometryRestored && !stateRestored)
+        adjustSize();
+}
+
+void MainWindow::clearDirectInputCalibration()
+{
+    if (PlatformRegistry *registry = m_comm->registry())
+        registry->clearDirectInputCalibration(SerialPortManager::BaseVendorId);
+}
+
+void MainWindow::saveWindowSettings()
+{
+    QSettings().setValue(kGeometryKey, saveGeometry());
+    QSettings().setValue(kWindowStateKey, saveState(0));
+    QSettings().setValue(kExportPathKey, m_exportPath);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (!m_closeConfirmed && m_unapplied) {
+        const bool connected = m_comm->isConnected();
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Unapplied changes"),
+            connected ? QStringLiteral("The configuration was changed but not applied "
+                                       "to the base. Apply it before closing?")
+                      : QStringLiteral("The configuration was changed but not applied "
+                                       "to the base, which is not connected. Close "
+                                       "and discard the changes?"),
+            QMessageBox::NoButton, this);
+        if (connected && m_comm->isConfigCompatible())
+            box.addButton(QMessageBox::Apply);
+        box.addButton(QMessageBox::Discard);
+        box.addButton(QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Cancel);
+        box.setEscapeButton(QMessageBox::Cancel);
+        box.exec();
+        const auto answer = box.standardButton(box.clickedButton());
+        if (answer == QMessageBox::Apply) {
+            applyConfiguration();
+            // Close again once the event loop has written the configuration to the port.
+            m_closeConfirmed = true;
+            event->ignore();
+            QTimer::singleShot(kFlushBeforeCloseMs, this, &QWidget::close);
+            return;
+        }
+        if (answer != QMessageBox::Discard) {
+            event->ignore();
+            return;
+        }
+    }
+    m_closeConfirmed = true;
+    saveWindowSettings();
+    QMainWindow::closeEvent(event);
+}
+
+void MainWindow::bindLiveBars()
+{
+    ui->prog_z->setValue(m_data->Z());
+    ui->prog_rx->setValue(m_data->Rx());
+    ui->prog_ry->setValue(m_data->Ry());
+    ui->prog_rz->setValue(m_data->Rz());
+    ui->prog_slider->setValue(m_data->Slider());
+    connect(m_data, &DataPacket::ZChanged, ui->prog_z, &QProgressBar::setValue);
+    connect(m_data, &DataPacket::RxChanged, ui->prog_rx, &QProgressBar::setValue);
+    connect(m_data, &DataPacket::RyChanged, ui->prog_ry, &QProgressBar::setValue);
+    connect(m_data, &DataPacket::RzChanged, ui->prog_rz, &QProgressBar::setValue);
+    connect(m_data, &DataPacket::SliderChanged, ui->prog_slider, &QProgressBar::setValue);
+}
+
+void MainWindow::buildRawButtonGrid()
+{
+    // The strip of 64 raw button indicators: two columns of 32, lit while the bit is set.
+    QVector<QPushButton *> buttons;
+    buttons.reserve(64);
+    for (int b = 0; b < 64; ++b) {
+        auto *button = new QPushButton(QString::number(b + 1));
+        button->setFixedSize(20, 20);
+        button->setCheckable(true);
+        button->setEnabled(false);
+        button->setToolTip(QStringLiteral("Raw button data"));
+        button->setStyleSheet(QStringLiteral(
+            "QPushButton { font-size: 8pt; } QPushButton::checked { font-weight:bold; "
+            "border-radius:3px; color: #fff; border: none; background-color: red; }"));
+        ui->button_status->addWidget(button, (b % 32) + 2, b / 32);
+        buttons.append(button);
+    }
+    ui->button_status->setRowStretch(34, 1);
+    connect(m_data, &DataPacket::buttons64Changed, this, [buttons](uint64_t mask) {
+        for (int b = 0; b < buttons.size(); ++b) {
+            const bool on = (mask >> b) & 1u;
+            buttons[b]->setChecked(on);
+            buttons[b]->setEnabled(on);
+        }
+    });
+}
+
+void MainWindow::on_cmdline_returnPressed()
+{
+    qCDebug(lcApp) << "Debug command:" << ui->cmdline->text();
+}

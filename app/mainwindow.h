@@ -1,0 +1,92 @@
+#pragma once
+// The configurator's only top-level window: follows the serial connection, shows the motor and
+// USB state, and carries the configuration row (apply, store, load, revert, reset, import,
+// export). The tabs' editing controls bind themselves to the configuration record.
+
+#include "configtypes.h"
+
+#include <QHash>
+#include <QMainWindow>
+#include <QString>
+
+#include <cstdint>
+
+class BtnMapWidget;
+class DataPacket;
+class DeviceConfig;
+class EffectListModel;
+class QLabel;
+class TavikComm;
+
+namespace Ui {
+class MainWindow;
+}
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    static constexpr const char *kTitle = "Tavik FFB Configurator (v1.0.16)";
+    static constexpr const char *kDisplayNamePrefix = "Tavik Brontel FFB";
+
+    MainWindow(DeviceConfig *config, TavikComm *comm, DataPacket *data, EffectListModel *effects,
+        QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // Name of a 4-bit motor state code ("OK", "FAULT_ENCODER_I2C", ..., "OFFLINE").
+    static QString motorFaultName(unsigned code);
+    // The file name the export dialog suggests for a configuration name at a moment.
+    static QString suggestedExportName(const DeviceName &configName, const QDateTime &now);
+
+    // Last file or folder used by the configuration (and button map) file dialogs.
+    QString exportPath() const { return m_exportPath; }
+    void setExportPath(const QString &path) { m_exportPath = path; }
+
+    QLabel *statusLabelWidget() const { return statusLabel; }
+    // True while edits exist that were never sent to the base.
+    bool hasUnappliedChanges() const { return m_unapplied; }
+
+    // The file dialogs of the Import and Export buttons.
+    void importConfiguration();
+    void exportConfiguration();
+
+public slots:
+    void on_cmdline_returnPressed();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void updateStatus();
+    void onConnectedChanged(bool connected);
+    void onConfigReceived();
+    void onConfigRefused(const QString &reason);
+    void restoreWindowSettings();
+    void clearDirectInputCalibration();
+    void updateCommandButtons();
+    bool requireConnection();
+    void applyConfiguration();
+    void storeConfiguration();
+    void loadStoredConfiguration();
+    void revertConfiguration();
+    void resetConfiguration();
+    void saveWindowSettings();
+    void bindLiveBars();
+    void buildRawButtonGrid();
+
+    uint8_t savedMasterGain = 0;
+    QString m_exportPath;
+    QLabel *statusLabel = nullptr;
+    QHash<int, BtnMapWidget *> buttonWidgets;
+    Ui::MainWindow *ui = nullptr;
+
+    DeviceConfig *m_config;
+    TavikComm *m_comm;
+    DataPacket *m_data;
+    EffectListModel *m_effects;
+
+    QString m_refusedReason;
+    bool m_unapplied = false;
+    bool m_closeConfirmed = false;
+};

@@ -1,0 +1,644 @@
+// The main window against the simulated base served over a pty in this process: connection,
+// the configuration row, import and export through the real dialogs, the title and status
+// label, and the window settings.
+
+#include "configfile.h"
+#include "configimage.h"
+#include "configuratorresources.h"
+#include "datapacket.h"
+#include "deviceconfig.h"
+#include "effectlistmodel.h"
+#include "imagefields.h"
+#include "mainwindow.h"
+#include "modalanswerer.h"
+#include "simulatedbase.h"
+#include "tavikcomm.h"
+
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const QString kTitle = QString::fromLatin1(MainWindow::kTitle);
+
+// The process-wide objects of the program, made per test, and the simulated base.
+struct Rig
+{
+    DataPacket data;
+    DeviceConfig config;
+    EffectListModel effects;
+    TavikComm comm {&config, &data, &effects};
+    SimulatedBase sim;
+    std::unique_ptr<MainWindow> window;
+
+    int configsReceived = 0;
+    int configsConsumed = 0;
+
+    Rig()
+    {
+        QObject::connect(&comm, &TavikComm::configReceived, [this] { ++configsReceived; });
+        sim.setSeed(7);
+        sim.setTelemetryRate(50);
+        window = std::make_unique<MainWindow>(&config, &comm, &data, &effects);
+        window->show();
+    }
+    ~Rig() { window.reset(); }
+
+    bool connect()
+    {
+        QString slave;
+        if (!sim.open(&slave))
+            return false;
+        comm.setPortOverride(slave);
+        comm.start();
+        return QTest::qWaitFor([this] { return comm.isConnected(); }, 5000);
+    }
+    // Waits for the next configuration image from the base to reach the record.
+    bool waitForConfig()
+    {
+        if (!QTest::qWaitFor([this] { return configsReceived > configsConsumed; }, 5000))
+            return false;
+        configsConsumed = configsReceived;
+        return true;
+    }
+
+    template<typename T> T *find(const char *name) const
+    {
+        return window->findChild<T *>(QLatin1String(name));
+    }
+    QString message() const { return window->statusBar()->currentMessage(); }
+    QString label() const { return window->statusLabelWidget()->text(); }
+    int received(uint8_t type) const { return sim.model().receivedCount(type); }
+};
+
+const char *const kRowButtons[]
+    = {"button_revert", "button_write_config", "button_reload_config", "button_store_config"};
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void formHasTheNamedWidgets();
+    void startsDisconnected();
+    void commandsWhileDisconnectedSendNothing();
+    void connectsAndShowsTheConfiguration();
+    void applySendsTheEditedConfiguration();
+    void storeWritesTheStoredImage();
+    void resetOnlyAfterYes();
+    void revertRestoresTheBaseValues();
+    void loadReadsTheStoredConfiguration();
+    void unplugDisablesTheControls();
+    void refusedImageKeepsApplyDisabled();
+    void exportImportRoundTrip();
+    void failingImportChangesNothing();
+    void cancelledDialogsChangeNothing();
+    void suggestedExportName_data();
+    void suggestedExportName();
+    void titleAndStatusLabel_data();
+    void titleAndStatusLabel();
+    void nameFieldsShowWithoutWritingBack();
+    void modifiedMarkerAndCloseQuestion();
+    void closingWithoutChangesAsksNothing();
+    void windowSettingsPersist();
+    void naturalSizeWithoutSettings();
+
+private:
+    std::unique_ptr<ModalAnswerer> answerer;
+};
+
+void TestMainWindow::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setOrganizationName(QStringLiteral("Tavik"));
+    QCoreApplication::setApplicationName(QStringLiteral("BrontelFFB-test"));
+    registerConfigMetaTypes();
+    initConfiguratorResources();
+}
+
+void TestMainWindow::init()
+{
+    QSettings().clear();
+    answerer = std::make_unique<ModalAnswerer>();
+}
+
+void TestMainWindow::cleanup()
+{
+    QVERIFY2(answerer->unexpected().isEmpty(), qPrintable(answerer->unexpected().join("; ")));
+    QCOMPARE(answerer->pending(), 0);
+    answerer.reset();
+}
+
+void TestMainWindow::formHasTheNamedWidgets()
+{
+    Rig rig;
+    MainWindow *w = rig.window.get();
+    QCOMPARE(w->objectName(), QStringLiteral("MainWindow"));
+    for (const char *name : {"centralwidget", "left_frame", "label", "axisView", "label_27",
+             "tabWidget", "tab_effects", "tab_settings", "tab_debug", "tab_mapping", "b_import",
+             "b_export", "label_25", "label_fw_version", "b_reset_config", "ln_device_name",
+             "ln_config_name", "cmdline", "menubar", "statusbar", "prog_z", "prog_rx", "prog_ry",
+             "prog_rz", "prog_slider", "scrollArea", "frame_2", "frame_3", "frame_4", "b_autocal"})
+        QVERIFY2(w->findChild<QWidget *>(QLatin1String(name)), name);
+    for (const char *name :
+        {"horizontalLayout_5", "liveParamGrid", "hats_grid", "button_status", "gridLayout_8"})
+        QVERIFY2(w->findChild<QLayout *>(QLatin1String(name)), name);
+
+    auto *tabs = rig.find<QTabWidget>("tabWidget");
+    QCOMPARE(tabs->count(), 4);
+    QCOMPARE(tabs->tabText(0), QStringLiteral("Effects"));
+    QCOMPARE(tabs->tabText(1), QStringLiteral("Settings"));
+    QCOMPARE(tabs->tabText(2), QStringLiteral("Debug"));
+    QCOMPARE(tabs->tabText(3), QStringLiteral("Button Mapping"));
+    QCOMPARE(tabs->currentIndex(), 1);
+
+    QCOMPARE(rig.find<QPushButton>("button_revert")->text(), QStringLiteral("⟳"));
+    QCOMPARE(rig.find<QPushButton>("button_revert")->maximumWidth(), 24);
+    QCOMPARE(
+        rig.find<QPushButton>("button_write_config")->text(), QStringLiteral("Apply Settings"));
+    QCOMPARE(
+        rig.find<QPushButton>("button_reload_config")->text(), QStringLiteral("Load Settings"));
+    QCOMPARE(
+        rig.find<QPushButton>("button_store_config")->text(), QStringLiteral("Store Settings"));
+    QCOMPARE(rig.find<QPushButton>("button_store_config")->toolTip(),
+        QStringLiteral("Apply & Store configuration to device's non-volatile memory."));
+    QCOMPARE(rig.find<QPushButton>("b_import")->toolTip(),
+        QStringLiteral("Import device configuration from file"));
+    QCOMPARE(rig.find<QPushButton>("b_export")->toolTip(),
+        QStringLiteral("Export device configuration to file"));
+    QCOMPARE(rig.find<QLabel>("label_fw_version")->text(), QStringLiteral("n/a"));
+    QCOMPARE(rig.find<QFrame>("left_frame")->minimumWidth(), 150);
+    QCOMPARE(w->styleSheet(), QStringLiteral("font-size: 10pt;"));
+
+    // The configuration row, left to right.
+    auto *row = w->findChild<QHBoxLayout *>(QStringLiteral("horizontalLayout_5"));
+    QStringList order;
+    for (int i = 0; i < row->count(); ++i)
+        if (QWidget *widget = row->itemAt(i)->widget())
+            order << widget->objectName();
+    QCOMPARE(order,
+        QStringList({"button_revert", "button_write_config", "button_reload_config",
+            "button_store_config", "b_import", "b_export", "label_25", "label_fw_version"}));
+    // Tab order through the row follows the same order.
+    QWidget *next = rig.find<QWidget>("button_revert");
+    for (const QString &name : order.mid(1, 5)) {
+        next = next->nextInFocusChain();
+        QCOMPARE(next->objectName(), name);
+    }
+}
+
+void TestMainWindow::startsDisconnected()
+{
+    Rig rig;
+    QVERIFY(!rig.find<QWidget>("left_frame")->isEnabled());
+    for (const char *name : kRowButtons)
+        QVERIFY2(!rig.find<QPushButton>(name)->isEnabled(), name);
+    QVERIFY(rig.find<QPushButton>("b_import")->isEnabled());
+    QVERIFY(rig.find<QPushButton>("b_export")->isEnabled());
+    QVERIFY(rig.find<QPushButton>("b_reset_config")->isEnabled());
+    QCOMPARE(rig.window->windowTitle(), kTitle + QStringLiteral(" - "));
+    QVERIFY(rig.window->windowTitle().endsWith(QStringLiteral("- ")));
+    const QString motor = MainWindow::motorFaultName(rig.data.mot_fault() >> 4);
+    QCOMPARE(rig.label(),
+        QStringLiteral("Motor X: %1, Y: %2 | USB: Disconnected")
+            .arg(motor, MainWindow::motorFaultName(rig.data.mot_fault())));
+}
+
+void TestMainWindow::commandsWhileDisconnectedSendNothing()
+{
+    Rig rig;
+    // Reset stays enabled while disconnected; it neither asks nor claims success.
+    rig.find<QPushButton>("b_reset_config")->click();
+    QCOMPARE(rig.message(), QStringLiteral("Not connected"));
+    QCOMPARE(rig.sim.receivedPayloads().size(), 0);
+}
+
+void TestMainWindow::connectsAndShowsTheConfiguration()
+{
+    Rig rig;
+    QByteArray image = rig.sim.model().activeImage();
+    QVERIFY(ImageFields::writeBytes(
+        image, "config_name", QByteArray("Sim Setup").leftJustified(20, '\0')));
+    QVERIFY(
+        ImageFields::writeBytes(image, "device_name", QByteArray("Left").leftJustified(20, '\0')));
+    QVERIFY(rig.sim.model().applyImage(image));
+
+    QVERIFY(rig.connect());
+    QVERIFY(rig.waitForConfig());
+    QTRY_COMPARE(rig.message(), QStringLiteral("Configuration received"));
+    QVERIFY(rig.find<QWidget>("left_frame")->isEnabled());
+    for (const char *name : kRowButtons)
+        QVERIFY2(rig.find<QPushButton>(name)->isEnabled(), name);
+    QVERIFY(rig.label().contains(QStringLiteral("| USB: <b>Connected</b>")));
+    QCOMPARE(rig.window->windowTitle(),
+        kTitle + QStringLiteral(" - ") + rig.comm.serialNumber() + QStringLiteral(" - Sim Setup"));
+    QCOMPARE(rig.find<QLineEdit>("ln_config_name")->text(), QStringLiteral("Sim Setup"));
+    QCOMPARE(rig.find<QLineEdit>("ln_device_name")->text(), QStringLiteral("Left"));
+    QTRY_COMPARE(rig.find<QLabel>("label_fw_version")->text(), rig.sim.model().firmwareVersion());
+    QVERIFY(!rig.config.parametersModified());
+
+    // The game-controller display name, through the platform's registry counterpart.
+    const QString key = SerialPortManager::registrySubkey(
+        rig.comm.vendorIdentifier(), rig.comm.productIdentifier());
+    QCOMPARE(rig.comm.readRegistryString(key, QStringLiteral("OEMName")),
+        QStringLiteral("Tavik Brontel FFB Left"));
+}
+
+void TestMainWindow::applySendsTheEditedConfiguration()
+{
+    Rig rig;
+    QVERIFY(rig.connect());
+    QVERIFY(rig.waitForConfig());
+    const QByteArray stored = rig.sim.model().storedImage();
+    const int gain = rig.config.master_gain() == 77 ? 78 : 77;
+    rig.config.set_master_gain(gain);
+    QVERIFY(rig.window->hasUnappliedChanges());
+
+    rig.find<QPushButton>("button_write_config")->click();
+    QCOMPARE(rig.message(), QStringLiteral("Configuration Sent"));
+    QVERIFY(!rig.window->hasUnappliedChanges());
+    QTRY_COMPARE(rig.sim.model().activeField("master_gain"), gain);
+    QCOMPARE(rig.sim.model().activeImage(), buildConfigImage(rig.config));
+    QCOMPARE(rig.sim.model().storedImage(), stored);
+}
+
+void TestMainWindow::storeWritesTheStoredImage()
+{
+    Rig rig;
+    QVERIFY(rig.connect());
+    QVERIFY(rig.waitForConfig());
+    rig.config.set_max_drive_current(rig.config.max_drive_current() == 9 ? 8 : 9);
+    rig.find<QPushButton>("button_store_config")->click();
+    QCOMPARE(rig.message(), QStringLiteral("Configuration Stored"));
+    const QByteArray expected = buildConfigImage(rig.config);
+    QTRY_COMPARE(rig.sim.model().storedImage(), expected);
+    QCOMPARE(rig.sim.model().activeImage(), expected);
+}
+
+void TestMainWindow::resetOnlyAfterYes()
+{
+    Rig rig;
+    QVERIFY(rig.connect());
+    QVERIFY(rig.waitForConfig());
+    QByteArray image = rig.sim.model().activeImage();
+    const int changedGain = ImageFields::read(image, "master_gain") == 33 ? 34 : 33;
+    QVERIFY(ImageFields::write(image, "master_gain", changedGain));
+    QVERIFY(rig.sim.model().applyImage(image));
+    rig.find<QPushButton>("button_revert")->click();
+    QTRY_COMPARE(int(rig.config.master_gain()), changedGain);
+
+    answerer->expectMessageBox(QMessageBox::No);
+    rig.find<QPushButton>("b_reset_config")->click();
+    QCOMPARE(answerer->answered(),
+        QStringList("Test: Are you sure you want to reset configuration to firmware default?"));
+    QTest::qWait(200);
+    QCOMPARE(rig.received(14), 0);
+    QCOMPARE(int(rig.config.master_gain()), changedGain);
+
+    answerer->expectMessageBox(QMessageBox::Yes);
+    rig.find<QPushButton>("b_reset_config")->click();
+    QTRY_COMPARE(rig.received(14), 1);
+    const int defaultGain = ImageFields::read(FirmwareModel::defaultImage(), "master_gain");
+    QTRY_COMPARE(int(rig.config.master_gain()), defaultGain);
+    QCOMPARE(buildConfigImage(rig.config), FirmwareModel::defaultImage());
+}
+
+void TestMainWindow::revertRestoresTheBaseValues()
+{
+    Rig rig;
+    QVERIFY(rig.connect());
+    QVERIFY(rig.waitForConfig());
+    const QByteArray before = rig.sim.model().activeImage();
+    rig.find<QLineEdit>("ln_config_name")->setText(QStringLiteral("Edited"));
+    rig.config.set_swap_xy(rig.config.swap_xy() ? 0 : 1);
+    QVERIFY(rig.window->windowTitle().contains(QStringLiteral(" - Edited")));
+    QVERIFY(rig.config.parametersModified());
+
+    rig.find<QPushButton>("button_revert")->click();
+    QVERIFY(rig.waitForConfig());
+    QCOMPARE(buildConfigImage(rig.config), before);
+    QTRY_VERIFY(!rig.config.parametersModified());
+    QVERIFY(!rig.window->windowTitle().contains(QStringLiteral("Edited")));
+    QVERIFY(!rig.window->hasUnappliedChanges());
+}
+
+void TestMainWindow::loadReadsTheStoredConfiguration()
+{
+    Rig rig;
+    QVERIFY(rig.connect());
+    QVERIFY(rig.waitForConfig());
+    // Make the active image differ from the stored one on the base itself.
+    QByteArray image = rig.sim.model().activeImage();
+    QVERIFY(ImageFields::write(
+        image, "periodic_lpf_hz", ImageFields::read(image, "periodic_lpf_hz") ^ 1));
+    QVERIFY(rig.sim.model().applyImage(image));
+    rig.find<QPushButton>("button_reload_config")->click();
+    QTRY_COMPARE(rig.received(19), 1);
+    QTRY_COMPARE(buildConfigImage(rig.config), rig.sim.model().storedImage());
+}
+
+void TestMainWindow::unplugDisablesTheControls()
+{
+    Rig rig;
+    QVERIFY(rig.connect());
+    QVERIFY(rig.waitForConfig());
+    rig.sim.close();
+    QTRY_VERIFY(!rig.comm.isConnected());
+    QVERIFY(!rig.find<QWidget>("left_frame")->isEnabled());
+    for (const char *name : kRowButtons)
+        QVERIFY2(!rig.find<QPushButton>(name)->isEnabled(), name);
+    QVERIFY(rig.label().endsWith(QStringLiteral("| USB: Disconnected")));
+}
+
+void TestMainWindow::refusedImageKeepsApplyDisabled()
+{
+    Rig rig;
+    QVERIFY(rig.connect());
+    QVERIFY(rig.waitForConfig());
+    const QByteArray before = buildConfigImage(rig.config);
+
+    QByteArray refused = rig.sim.model().activeImage();
+    refused[0] = char(FirmwareModel::kImageVersion + 1);
+    QVERIFY(ImageFields::write(refused, "master_gain", 1));
+    // The endpoint warns in a modal box.
+    answerer->expect([](QDialog *dialog) { dialog->accept(); });
+    rig.sim.sendPayload(QByteArray(1, char(3)) + refused);
+    QTRY_VERIFY(rig.label().contains(QStringLiteral("refused")));
+    QTRY_COMPARE(answerer->pending(), 0);
+    QVERIFY(!rig.find<QPushButton>("button_write_config")->isEnabled());
+    QVERIFY(!rig.find<QPushButton>("button_store_config")->isEnabled());
+    QVERIFY(rig.find<QPushButton>("button_revert")->isEnabled());
+    QCOMPARE(buildConfigImage(rig.config), before);
+
+    // A compatible configuration lifts the refusal.
+    rig.find<QPushButton>("button_revert")->click();
+    QTRY_VERIFY(!rig.label().contains(QStringLiteral("refused")));
+    QVERIFY(rig.find<QPushButton>("button_write_config")->isEnabled());
+    QVERIFY(rig.find<QPushButton>("button_store_config")->isEnabled());
+}
+
+void TestMainWindow::exportImportRoundTrip()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    Rig rig;
+    rig.config.set_config_name(DeviceName::fromString(QStringLiteral("My Setup")));
+    rig.config.set_master_gain(42);
+    DeviceMappingData curve;
+    curve.x[1] = -50;
+    curve.y[3] = 70;
+    rig.config.set_spring_mapping(curve);
+    const QByteArray exported = buildConfigImage(rig.config);
+    const QString file = dir.filePath(QStringLiteral("round.tavconf"));
+
+    QString caption, suggestion;
+    QStringList filters;
+    answerer->expect([&](QDialog *dialog) {
+        auto *fileDialog = qobject_cast<QFileDialog *>(dialog);
+        QVERIFY(fileDialog);
+        caption = fileDialog->windowTitle();
+        filters = fileDialog->nameFilters();
+        suggestion = fileDialog->selectedFiles().value(0);
+        fileDialog->selectFile(file);
+        dialog->accept(); // QFileDialog::accept, through the public base
+    });
+    rig.find<QPushButton>("b_export")->click();
+    QCOMPARE(caption, QStringLiteral("Export FFB Device Configuration"));
+    QCOMPARE(filters, QStringList(QStringLiteral("FFB Device Config (*.tavconf)")));
+    QVERIFY2(QRegularExpression(QStringLiteral("^My_Setup-\\d{4}-\\d\\d-\\d\\d_\\d{6}\\.tavconf$"))
+                 .match(QFileInfo(suggestion).fileName())
+                 .hasMatch(),
+        qPrintable(suggestion));
+    QCOMPARE(rig.message(), QStringLiteral("Configuration Exported Successfully"));
+    QVERIFY(QFileInfo::exists(file));
+    QCOMPARE(rig.window->exportPath(), QFileInfo(file).absolutePath());
+
+    // Change things, then import the file back through the dialog.
+    rig.config.set_master_gain(5);
+    rig.config.set_config_name(DeviceName::fromString(QStringLiteral("Other")));
+    rig.config.set_spring_mapping(DeviceMappingData());
+    QString startDir;
+    answerer->expect([&](QDialog *dialog) {
+        auto *fileDialog = qobject_cast<QFileDialog *>(dialog);
+        QVERIFY(fileDialog);
+        caption = fileDialog->windowTitle();
+        filters = fileDialog->nameFilters();
+        startDir = fileDialog->directory().absolutePath();
+        fileDialog->selectFile(file);
+        dialog->accept(); // QFileDialog::accept, through the public base
+    });
+    rig.find<QPushButton>("b_import")->click();
+    QCOMPARE(caption, QStringLiteral("Import FFB Device Configuration"));
+    QCOMPARE(filters, QStringList(QStringLiteral("Device Config (*.tavconf)")));
+    QCOMPARE(startDir, QFileInfo(file).absolutePath());
+    QCOMPARE(rig.message(), QStringLiteral("Configuration Imported Successfully"));
+    QCOMPARE(buildConfigImage(rig.config), exported);
+    QVERIFY(rig.window->windowTitle().endsWith(QStringLiteral(" - My Setup *")));
+}
+
+void TestMainWindow::failingImportChangesNothing()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    Rig rig;
+    rig.config.set_master_gain(12);
+    const QByteArray before = buildConfigImage(rig.config);
+    const QString file = dir.filePath(QStringLiteral("broken.tavconf"));
+    {
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(R"({"config": {"master_gain": 99, "swap_xy": "1"}})");
+    }
+    answerer->expect([&](QDialog *dialog) {
+        auto *fileDialog = qobject_cast<QFileDialog *>(dialog);
+        QVERIFY(fileDialog);
+        fileDialog->selectFile(file);
+        dialog->accept(); // QFileDialog::accept, through the public base
+    });
+    rig.find<QPushButton>("b_import")->click();
+    QVERIFY2(rig.message().startsWith(QStringLiteral("Unable to parse configuration file")),
+        qPrintable(rig.message()));
+    QVERIFY2(rig.message().contains(QStringLiteral("swap_xy")), qPrintable(rig.message()));
+    QCOMPARE(buildConfigImage(rig.config), before);
+}
+
+void TestMainWindow::cancelledDialogsChangeNothing()
+{
+    Rig rig;
+    rig.window->setExportPath(QStringLiteral("/nonexistent-start"));
+    for (const char *button : {"b_import", "b_export"}) {
+        answerer->expect([](QDialog *dialog) { dialog->reject(); });
+        rig.find<QPushButton>(button)->click();
+        QCOMPARE(rig.message(), QString());
+        QCOMPARE(rig.window->exportPath(), QStringLiteral("/nonexistent-start"));
+    }
+}
+
+void TestMainWindow::suggestedExportName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("spaces") << "My Setup"
+                            << "My_Setup-2024-03-05_140709.tavconf";
+    QTest::newRow("empty") << ""
+                           << "ffb_config-2024-03-05_140709.tavconf";
+    QTest::newRow("separators") << "../a\\b"
+                                << ".._a_b-2024-03-05_140709.tavconf";
+    QTest::newRow("twenty") << "ABCDEFGHIJKLMNOPQRST"
+                            << "ABCDEFGHIJKLMNOPQRST-2024-03-05_140709.tavconf";
+}
+
+void TestMainWindow::suggestedExportName()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, expected);
+    const QDateTime when(QDate(2024, 3, 5), QTime(14, 7, 9));
+    QCOMPARE(MainWindow::suggestedExportName(DeviceName::fromString(name), when), expected);
+}
+
+void TestMainWindow::titleAndStatusLabel_data()
+{
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("x");
+    QTest::addColumn<QString>("y");
+    QTest::newRow("encoder/offline") << 0x1F << ""
+                                     << "FAULT_ENCODER_I2C"
+                                     << "OFFLINE";
+    QTest::newRow("ok") << 0x00 << "Setup"
+                        << "OK"
+                        << "OK";
+    QTest::newRow("twenty-char name") << 0xE5 << "ABCDEFGHIJKLMNOPQRST"
+                                      << "14"
+                                      << "FAULT_UNDERVOLTAGE";
+    QTest::newRow("q/d current") << 0xDC << "x"
+                                 << "FAULT_UNEXPECTED_Q_CURRENT"
+                                 << "FAULT_UNEXPECTED_D_CURRENT";
+    QTest::newRow("sense/system") << 0x78 << ""
+                                  << "FAULT_CURR_SENSE_BAD_OFFSET"
+                                  << "FAULT_SYSTEM";
+}
+
+void TestMainWindow::titleAndStatusLabel()
+{
+    QFETCH(int, fault);
+    QFETCH(QString, name);
+    QFETCH(QString, x);
+    QFETCH(QString, y);
+    Rig rig;
+    rig.data.set_mot_fault(uint8_t(fault));
+    rig.config.set_config_name(DeviceName::fromString(name));
+    rig.config.setParametersModified(false);
+    QCOMPARE(rig.label(), QStringLiteral("Motor X: %1, Y: %2 | USB: Disconnected").arg(x, y));
+    QCOMPARE(rig.window->windowTitle(),
+        kTitle + QStringLiteral(" - ")
+            + (name.isEmpty() ? QString() : QStringLiteral(" - ") + name));
+}
+
+void TestMainWindow::nameFieldsShowWithoutWritingBack()
+{
+    Rig rig;
+    // A 20-character device name is longer than its field allows: shown cut, stored whole.
+    const DeviceName longName = DeviceName::fromString(QStringLiteral("ABCDEFGHIJKLMNOPQRST"));
+    rig.config.set_device_name(longName);
+    QCOMPARE(rig.find<QLineEdit>("ln_device_name")->text(), QStringLiteral("ABCDEFGHIJKLMNO"));
+    QVERIFY(rig.config.device_name() == longName);
+    // Typing writes the record.
+    rig.find<QLineEdit>("ln_config_name")->setText(QStringLiteral("Typed"));
+    QCOMPARE(rig.config.config_name().toString(), QStringLiteral("Typed"));
+}
+
+void TestMainWindow::modifiedMarkerAndCloseQuestion()
+{
+    Rig rig;
+    QVERIFY(rig.connect());
+    QVERIFY(rig.waitForConfig());
+    QVERIFY(!rig.window->windowTitle().endsWith(QStringLiteral("*")));
+    rig.config.set_master_gain(rig.config.master_gain() ^ 1);
+    QVERIFY(rig.window->windowTitle().endsWith(QStringLiteral(" *")));
+    QVERIFY(rig.label().contains(QStringLiteral("Modified")));
+
+    // Cancel keeps the window open.
+    answerer->expectMessageBox(QMessageBox::Cancel);
+    QVERIFY(!rig.window->close());
+    QVERIFY(rig.window->isVisible());
+    QCOMPARE(answerer->answered().size(), 1);
+
+    // Apply sends the configuration, then the window closes.
+    answerer->expectMessageBox(QMessageBox::Apply);
+    rig.window->close();
+    QCOMPARE(rig.message(), QStringLiteral("Configuration Sent"));
+    QTRY_VERIFY(!rig.window->isVisible());
+    QTRY_COMPARE(rig.sim.model().activeImage(), buildConfigImage(rig.config));
+
+    // Discard closes without sending.
+    rig.window = std::make_unique<MainWindow>(&rig.config, &rig.comm, &rig.data, &rig.effects);
+    rig.window->show();
+    rig.config.set_master_gain(rig.config.master_gain() ^ 2);
+    const int sent = rig.received(2);
+    answerer->expectMessageBox(QMessageBox::Discard);
+    QVERIFY(rig.window->close());
+    QTest::qWait(100);
+    QCOMPARE(rig.received(2), sent);
+}
+
+void TestMainWindow::closingWithoutChangesAsksNothing()
+{
+    Rig rig;
+    QVERIFY(rig.connect());
+    QVERIFY(rig.waitForConfig());
+    QVERIFY(rig.window->close());
+    // cleanup() fails on any dialog that appeared.
+}
+
+void TestMainWindow::windowSettingsPersist()
+{
+    QSize saved;
+    {
+        Rig rig;
+        const QSize minimum = rig.window->minimumSizeHint();
+        rig.window->setGeometry(60, 70, minimum.width() + 40, minimum.height() + 30);
+        saved = rig.window->size();
+        rig.window->setExportPath(QStringLiteral("/tmp/tavik-exports"));
+        QVERIFY(rig.window->close());
+    }
+    QSettings settings;
+    QVERIFY(!settings.value(QStringLiteral("geometry")).toByteArray().isEmpty());
+    QVERIFY(!settings.value(QStringLiteral("windowState")).toByteArray().isEmpty());
+    QCOMPARE(settings.value(QStringLiteral("exportPath")).toString(),
+        QStringLiteral("/tmp/tavik-exports"));
+
+    Rig again;
+    QCOMPARE(again.window->size(), saved);
+    QCOMPARE(again.window->exportPath(), QStringLiteral("/tmp/tavik-exports"));
+}
+
+void TestMainWindow::naturalSizeWithoutSettings()
+{
+    QSettings().setValue(QStringLiteral("geometry"), QStringLiteral("not a byte array"));
+    Rig rig;
+    // Nothing could be restored: the window takes its natural size, not the form's.
+    QVERIFY(rig.window->size() != QSize(1215, 1145));
+    QVERIFY(rig.window->width() >= rig.window->minimumSizeHint().width());
+    QVERIFY(rig.window->height() >= rig.window->minimumSizeHint().height());
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
