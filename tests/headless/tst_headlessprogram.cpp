@@ -1,0 +1,144 @@
+// The whole program on the command-line road: tavik-configurator started with -config or
+// -revert ends by itself with the right status and message and never waits on a window or a
+// dialog. The bases are simulated on an emulated USB bus that the child process shares.
+#include "usbbasefixture.h"
+
+#include "firmwaremodel.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+constexpr int kMasterGain = 17; // byte offset of master_gain in the image
+// Far longer than the program needs; a window or a dialog would keep it running past this.
+constexpr int kFinishMs = 60000;
+
+struct Outcome
+{
+    bool finished = false;
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+} // namespace
+
+class TestHeadlessProgram : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void missingFile();
+    void noBase();
+    void appliesFile();
+    void revert();
+
+private:
+    Outcome runProgram(const QStringList &args);
+    QString writeFile(const QByteArray &content);
+
+    std::unique_ptr<UsbBaseFixture> m_bus;
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestHeadlessProgram::init()
+{
+    m_bus = std::make_unique<UsbBaseFixture>();
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+void TestHeadlessProgram::cleanup()
+{
+    m_bus.reset();
+    m_dir.reset();
+}
+
+QString TestHeadlessProgram::writeFile(const QByteArray &content)
+{
+    const QString path = m_dir->filePath(QStringLiteral("profile.tavconf"));
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(content) != content.size())
+        qWarning("cannot write %s", qPrintable(path));
+    return path;
+}
+
+Outcome TestHeadlessProgram::runProgram(const QStringList &args)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    // The settings the program writes at start stay in the test's own directory.
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir->filePath(QStringLiteral("config")));
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(TAVIK_CONFIGURATOR), args);
+    Outcome o;
+    if (!process.waitForStarted())
+        return o;
+    o.finished = process.waitForFinished(kFinishMs);
+    if (!o.finished) {
+        process.kill();
+        process.waitForFinished();
+    }
+    o.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    o.out = process.readAllStandardOutput();
+    o.err = process.readAllStandardError();
+    return o;
+}
+
+void TestHeadlessProgram::missingFile()
+{
+    const Outcome o = runProgram({"-config", m_dir->filePath("absent.tavconf")});
+    QVERIFY2(o.finished, "the program did not end by itself");
+    QCOMPARE(o.status, 1);
+    QVERIFY2(o.err.contains("The config file could not be found!"), o.err.constData());
+}
+
+void TestHeadlessProgram::noBase()
+{
+    const Outcome o = runProgram({"-revert", "-serial", "TVK-9999"});
+    QVERIFY2(o.finished, "the program did not end by itself");
+    QCOMPARE(o.status, 1);
+    QVERIFY2(o.err.contains("No base found with serial number TVK-9999"), o.err.constData());
+}
+
+void TestHeadlessProgram::appliesFile()
+{
+    const int base = m_bus->addBase(0x2010, QStringLiteral("TVK-0042"));
+    QVERIFY(base >= 0);
+    QByteArray expected = m_bus->activeImage(base);
+    expected[kMasterGain] = char(33);
+
+    const Outcome o = runProgram(
+        {"-serial", "TVK-0042", "-config", writeFile(R"({"config": {"master_gain": 33}})")});
+    QVERIFY2(o.finished, "the program did not end by itself");
+    QVERIFY2(o.status == 0, o.err.constData());
+    QCOMPARE(m_bus->activeImage(base), expected);
+    QCOMPARE(m_bus->vendorRequests(base).size(), 2);
+}
+
+void TestHeadlessProgram::revert()
+{
+    const int base = m_bus->addBase(0x2001, QStringLiteral("TVK-0001"));
+    QVERIFY(base >= 0);
+    QByteArray stored;
+    m_bus->withModel(base, [&](FirmwareModel &m) {
+        stored = m.storedImage();
+        QByteArray changed = stored;
+        changed[kMasterGain] = char(5);
+        m.applyImage(changed);
+    });
+
+    const Outcome o = runProgram({"-revert"});
+    QVERIFY2(o.finished, "the program did not end by itself");
+    QVERIFY2(o.status == 0, o.err.constData());
+    QCOMPARE(m_bus->activeImage(base), stored);
+}
+
+QTEST_GUILESS_MAIN(TestHeadlessProgram)
+#include "tst_headlessprogram.moc"
