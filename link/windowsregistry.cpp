@@ -4,9 +4,26 @@
 #ifdef Q_OS_WIN
 
 #include <QByteArray>
+#include <QSettings>
 #include <QStringList>
 
 #include <windows.h>
+
+namespace {
+
+void removeValueRecursive(const QString &path, const QString &valueName)
+{
+    QSettings store(path, QSettings::NativeFormat);
+    const QStringList groups = store.childGroups();
+    for (const QString &group : groups)
+        removeValueRecursive(path + QLatin1Char('\\') + group, valueName);
+    const QStringList keys = store.childKeys();
+    for (const QString &key : keys)
+        if (key == valueName)
+            store.remove(key);
+}
+
+} // namespace
 
 QString WindowsRegistry::readString(const QString &subkey, const QString &valueName) const
 {
@@ -45,31 +62,15 @@ long WindowsRegistry::writeString(
 
 void WindowsRegistry::clearDirectInputCalibration(quint16 vendorId)
 {
-    const QString root = QStringLiteral(
-        "System\\CurrentControlSet\\Control\\MediaProperties\\PrivateProperties\\DirectInput");
-    HKEY handle = nullptr;
-    if (RegOpenKeyExW(
-            HKEY_CURRENT_USER, reinterpret_cast<LPCWSTR>(root.utf16()), 0, KEY_READ, &handle)
-        != ERROR_SUCCESS)
-        return;
-    const QString prefix = QString::asprintf("VID_%04X&", unsigned(vendorId));
-    QStringList devices;
-    wchar_t name[256];
-    for (DWORD index = 0;; ++index) {
-        DWORD length = DWORD(sizeof(name) / sizeof(name[0]));
-        if (RegEnumKeyExW(handle, index, name, &length, nullptr, nullptr, nullptr, nullptr)
-            != ERROR_SUCCESS)
-            break;
-        const QString device = QString::fromWCharArray(name, int(length));
-        if (device.startsWith(prefix, Qt::CaseInsensitive))
-            devices.append(device);
-    }
-    RegCloseKey(handle);
-    for (const QString &device : qAsConst(devices)) {
-        const QString calibration
-            = root + QLatin1Char('\\') + device + QStringLiteral("\\Calibration");
-        RegDeleteTreeW(HKEY_CURRENT_USER, reinterpret_cast<LPCWSTR>(calibration.utf16()));
-    }
+    // Drops the operating system's stored joystick calibration of every such device.
+    const QString root = QStringLiteral("HKEY_CURRENT_USER\\System\\CurrentControlSet\\Control\\"
+                                        "MediaProperties\\PrivateProperties\\DirectInput");
+    const QString prefix = QString::asprintf("VID_%04X", unsigned(vendorId));
+    const QSettings store(root, QSettings::NativeFormat);
+    const QStringList groups = store.childGroups();
+    for (const QString &group : groups)
+        if (group.startsWith(prefix, Qt::CaseSensitive))
+            removeValueRecursive(root + QLatin1Char('\\') + group, QStringLiteral("Calibration"));
 }
 
 #endif
