@@ -1,0 +1,3 @@
+#include "widgetslog.h"
+
+Q_LOGGING_CATEGORY(lcWidgets, "tavik.widgets")
