@@ -66,6 +66,8 @@ public:
     void hostConnected(QVector<QByteArray> *out);
     void tick(QVector<QByteArray> *out);
     quint64 elapsedMs() const { return m_timeMs; }
+    // Moves the model's clock (tests of the 16-bit time stamps' wrap-around).
+    void setElapsedMs(quint64 ms) { m_timeMs = ms; }
 
     // Observable state, for tests and the simulator's own log.
     uint8_t motFault() const { return m_motFault; }
