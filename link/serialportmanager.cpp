@@ -31,7 +31,10 @@ SerialPortManager::SerialPortManager()
     s_instance = this;
     packet_link_init(&SerialPortManager::linkWrite, &SerialPortManager::linkPacket, LinkChannel);
     packet_link_set_crc_xor(LinkCrcXor, LinkChannel);
-    connect(port.get(), &QSerialPort::readyRead, this, &SerialPortManager::onReadyRead);
+    // Queued: the port does not signal again while a direct readyRead slot runs, so packets
+    // would not reach a nested event loop started by a packet handler (a modal box, a wait).
+    connect(port.get(), &QSerialPort::readyRead, this, &SerialPortManager::onReadyRead,
+        Qt::QueuedConnection);
     connect(port.get(), &QSerialPort::errorOccurred, this, &SerialPortManager::onError);
 }
 
@@ -313,12 +316,16 @@ void SerialPortManager::dispatchPacket(uint8_t *data, uint32_t length)
 
 void SerialPortManager::onReadyRead()
 {
-    // A packet handler may run a nested event loop; the port does not signal again for bytes
-    // that arrive meanwhile, so drain until nothing is left.
-    while (port->isOpen() && port->bytesAvailable() > 0) {
-        const QByteArray bytes = port->readAll();
-        for (const char byte : bytes)
-            packet_link_feed_byte(uint8_t(byte), LinkChannel);
+    if (port->isOpen())
+        m_rxPending.append(port->readAll());
+    // A packet handler may run a nested event loop in which this runs again: the inner call
+    // goes on with the bytes the outer one has not fed yet, so the stream stays in order.
+    ++m_rxDepth;
+    while (m_rxFed < m_rxPending.size())
+        packet_link_feed_byte(uint8_t(m_rxPending.at(m_rxFed++)), LinkChannel);
+    if (--m_rxDepth == 0) {
+        m_rxPending.clear();
+        m_rxFed = 0;
     }
 }
 

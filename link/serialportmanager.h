@@ -105,6 +105,10 @@ private:
     QString m_portOverride;
     // Ports whose open failure was already logged, so a failing port is not reported every second.
     QSet<QString> m_reportedOpenFailures;
+    // Received bytes not yet fed to the channel, shared by nested reads.
+    QByteArray m_rxPending;
+    int m_rxFed = 0;
+    int m_rxDepth = 0;
     quint64 m_nextReplyId = 1;
     bool m_quitting = false;
 };

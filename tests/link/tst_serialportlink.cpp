@@ -26,6 +26,7 @@ private Q_SLOTS:
     void waitForReplyReturnsWholeReply();
     void waitForReplyTimesOut();
     void waitForReplyEndsWhenPortIsLost();
+    void packetsReachNestedLoopsInOrder();
     void lossAndReconnection();
     void busyPortIsReportedOnce();
     void overlongPacketIsRefused();
@@ -150,6 +151,47 @@ void TestSerialPortLink::waitForReplyEndsWhenPortIsLost()
     QVERIFY(!watchdog);
     QVERIFY(result.isEmpty());
     QVERIFY(!manager.isConnected());
+}
+
+namespace {
+
+// Waits for a reply from inside its packet handler, as a handler that raises a modal box does.
+class NestingManager : public RecordingManager
+{
+public:
+    QByteArray nestedReply;
+
+protected:
+    void handlePacket(uint8_t *data, int length) override
+    {
+        RecordingManager::handlePacket(data, length);
+        if (length > 0 && data[0] == 0x20)
+            nestedReply = waitForReply(0x21, 5000);
+    }
+};
+
+} // namespace
+
+void TestSerialPortLink::packetsReachNestedLoopsInOrder()
+{
+    NestingManager manager;
+    manager.setPortOverride(link);
+    manager.start();
+    QVERIFY(manager.isConnected());
+
+    const QByteArray outer = QByteArray::fromHex("2001");
+    const QByteArray split = QByteArray::fromHex("05aabbccdd");
+    const QByteArray reply = QByteArray::fromHex("2100ff");
+    const QByteArray splitFrame = frame(split);
+    // The bytes after the outer packet, and the rest that arrives while its handler waits,
+    // are decoded in stream order inside the handler's wait.
+    QVERIFY(writeAll(pty.master, frame(outer) + splitFrame.left(3)));
+    QTimer::singleShot(100, &manager, [this, splitFrame, reply] {
+        QVERIFY(writeAll(pty.master, splitFrame.mid(3) + frame(reply)));
+    });
+    QTRY_COMPARE(manager.packets.size(), 3);
+    QCOMPARE(manager.packets, (QList<QByteArray> {outer, split, reply}));
+    QCOMPARE(manager.nestedReply, reply);
 }
 
 void TestSerialPortLink::lossAndReconnection()
