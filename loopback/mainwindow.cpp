@@ -364,9 +364,12 @@ void MainWindow::selectOutputRow(int row)
 {
     qDebug("selected %d", row);
     if (row < 0 || row >= m_outputDevices.size()) {
-        // The list no longer offers the open base.
-        m_output.close();
-        m_reconnectTimer.stop();
+        // Only a refresh empties the selection: the open base has gone. Watch for its return.
+        if (m_output.isOpen()) {
+            m_lostSerial = m_output.info().serialNumber;
+            m_output.close();
+            m_reconnectTimer.start();
+        }
         return;
     }
     const HidDeviceInfo &device = m_outputDevices.at(row);

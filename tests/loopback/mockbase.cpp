@@ -33,6 +33,7 @@ MockHidDevice::MockHidDevice(UMockdevTestbed *testbed, int number, const QString
         = QStringLiteral("/devices/pci0000:00/0000:00:14.0/usb1/1-%1").arg(number + 1);
     const QString intf = base + QStringLiteral("/1-%1:1.0").arg(number + 1);
     const QString hid = intf + QLatin1Char('/') + hidName;
+    m_hidrawSyspath = QStringLiteral("/sys") + hid + QStringLiteral("/hidraw/hidraw%1").arg(number);
     const QString record = QStringLiteral("P: %1/hidraw/hidraw%2\n"
                                           "N: hidraw%2\n"
                                           "E: DEVNAME=/dev/hidraw%2\n"
@@ -95,7 +96,7 @@ MockHidDevice::MockHidDevice(UMockdevTestbed *testbed, int number, const QString
 MockHidDevice::~MockHidDevice()
 {
     if (!m_unplugged)
-        umockdev_testbed_remove_device(m_testbed, m_usbSyspath.toUtf8().constData());
+        removeFromSysfs();
     if (m_handler)
         g_object_unref(m_handler);
 }
@@ -174,5 +175,12 @@ void MockHidDevice::drain()
 void MockHidDevice::unplug()
 {
     m_unplugged = true;
+    removeFromSysfs();
+}
+
+void MockHidDevice::removeFromSysfs()
+{
+    // Child first: removing only the parent would leave the class link of the node behind.
+    umockdev_testbed_remove_device(m_testbed, m_hidrawSyspath.toUtf8().constData());
     umockdev_testbed_remove_device(m_testbed, m_usbSyspath.toUtf8().constData());
 }

@@ -35,11 +35,13 @@ private:
     int m_number;
     QString m_serial;
     QString m_usbSyspath;
+    QString m_hidrawSyspath;
     UMockdevIoctlBase *m_handler = nullptr;
     int m_fd = -1;
     QByteArray m_pending;
     std::atomic<bool> m_unplugged {false};
 
+    void removeFromSysfs();
     static gboolean handleIoctl(UMockdevIoctlBase *, UMockdevIoctlClient *client, gpointer self);
     static gboolean handleWrite(UMockdevIoctlBase *, UMockdevIoctlClient *client, gpointer self);
 };

@@ -43,6 +43,7 @@ private Q_SLOTS:
     void buttonsBeyond64Ignored();
     void outputListOffersOnlyBases();
     void restartReselectsSavedDevices();
+    void lostBaseIsReopened_data();
     void lostBaseIsReopened();
 
 private:
@@ -334,10 +335,20 @@ void TestLoopback::restartReselectsSavedDevices()
     QCOMPARE(m_secondBase->takeReport(), bytes("40 08 00 00 00 00 00 00 00 FF FF"));
 }
 
+void TestLoopback::lostBaseIsReopened_data()
+{
+    QTest::addColumn<bool>("byRefresh");
+    QTest::addColumn<int>("node");
+    QTest::newRow("noticed by a failed write") << false << 3;
+    QTest::newRow("noticed by a refresh") << true << 5;
+}
+
 void TestLoopback::lostBaseIsReopened()
 {
+    QFETCH(bool, byRefresh);
+    QFETCH(int, node);
     auto base = std::make_unique<MockHidDevice>(
-        m_testbed, 3, QStringLiteral("Brontel FFB Base"), QStringLiteral("TB0009"));
+        m_testbed, node, QStringLiteral("Brontel FFB Base"), QStringLiteral("TB0009"));
     VirtualStick stick(QStringLiteral("Replug Stick"), 4, 0);
     m_window = makeWindow();
     chooseJoystick(stick);
@@ -345,12 +356,17 @@ void TestLoopback::lostBaseIsReopened()
     QCOMPARE(base->takeReport(), kNeutral);
 
     base->unplug();
+    if (byRefresh) {
+        m_window->findChild<QPushButton *>(QStringLiteral("pushButton"))->click();
+        QVERIFY(!m_window->isOutputOpen());
+    }
     stick.setButton(0, true);
     QTRY_VERIFY(!m_window->isOutputOpen());
+    QTRY_COMPARE(m_window->buttonState(), uint64_t(1));
 
     // Back with the same serial number, under another node.
     auto again = std::make_unique<MockHidDevice>(
-        m_testbed, 4, QStringLiteral("Brontel FFB Base"), QStringLiteral("TB0009"));
+        m_testbed, node + 1, QStringLiteral("Brontel FFB Base"), QStringLiteral("TB0009"));
     // Reopened by itself, and told the state it missed.
     QCOMPARE(again->takeReport(11, 10000), bytes("40 01 00 00 00 00 00 00 00 FF FF"));
     QVERIFY(m_window->isOutputOpen());
