@@ -1,6 +1,7 @@
 #include "configimage.h"
 
 #include "configkind.h"
+#include "configlogvalue_p.h"
 #include "deviceconfig.h"
 
 #include <QDebug>
@@ -129,14 +130,6 @@ template<> struct Codec<ConfigKind::ButtonMap>
     }
 };
 
-template<typename T> auto loggable(const T &v)
-{
-    if constexpr (std::is_same_v<T, uint8_t> || std::is_same_v<T, int8_t>)
-        return int(v);
-    else
-        return v;
-}
-
 // Every field must lie inside the image.
 #define TAVIK_PARAM(name, kind, offset, bit)                                                       \
     static_assert(                                                                                 \
@@ -157,7 +150,7 @@ void buildConfigImage(const DeviceConfig &config, ConfigImage &image)
     {                                                                                              \
         const auto value = config.name();                                                          \
         Codec<ConfigKind::kind>::put(img, offset, bit, value);                                     \
-        qDebug() << #name << " = " << loggable(value);                                             \
+        qDebug() << #name << " = " << loggableConfigValue(value);                                  \
     }
 #include "parameters.def"
 }

@@ -3,8 +3,18 @@
 #include "deviceconfig.h"
 
 #include <cstring>
+#include <type_traits>
 
 namespace {
+
+// Variants carry the meta-type the property is declared with ("uint64_t" is unsigned long long).
+template<typename T> QVariant toVariant(const T &v)
+{
+    if constexpr (std::is_same_v<T, uint64_t>)
+        return QVariant::fromValue(qulonglong(v));
+    else
+        return QVariant::fromValue(v);
+}
 
 template<typename T>
 bool writeVariant(DeviceConfig &config, const QVariant &value, void (DeviceConfig::*setter)(T))
@@ -20,7 +30,7 @@ const std::array<ConfigParameter, kConfigParameterCount> kParameters = {{
 #define TAVIK_PARAM(name, kind, offset, bit)                                                       \
     {0, #name, ConfigKind::kind, offset, bit, ConfigKindTraits<ConfigKind::kind>::size,            \
         ConfigKindTraits<ConfigKind::kind>::typeName,                                              \
-        [](const DeviceConfig &c) { return QVariant::fromValue(c.name()); },                       \
+        [](const DeviceConfig &c) { return toVariant(c.name()); },                                 \
         [](DeviceConfig &c, const QVariant &v) {                                                   \
             return writeVariant<TAVIK_PARAM_TYPE(kind)>(c, v, &DeviceConfig::set_##name);          \
         }},

@@ -2,20 +2,12 @@
 
 #include "configimage.h"
 #include "configkind.h"
+#include "configlogvalue_p.h"
 
 #include <QDebug>
 #include <type_traits>
 
 namespace {
-
-// Eight-bit integers print as numbers, not as characters.
-template<typename T> auto loggable(const T &v)
-{
-    if constexpr (std::is_same_v<T, uint8_t> || std::is_same_v<T, int8_t>)
-        return int(v);
-    else
-        return v;
-}
 
 template<typename T> T stored(const T &v)
 {
@@ -40,7 +32,7 @@ void DeviceConfig::assign(
 {
     if (member == val)
         return;
-    qDebug() << "set " << name << " = " << loggable(val);
+    qDebug() << "set " << name << " = " << loggableConfigValue(val);
     member = stored(val);
     emit(this->*changed)(member);
     setParametersModified(true);
