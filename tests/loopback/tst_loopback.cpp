@@ -43,6 +43,7 @@ private Q_SLOTS:
     void buttonsBeyond64Ignored();
     void outputListOffersOnlyBases();
     void restartReselectsSavedDevices();
+    void windowGoesWhileEventsArrive();
     void lostBaseIsReopened_data();
     void lostBaseIsReopened();
 
@@ -333,6 +334,25 @@ void TestLoopback::restartReselectsSavedDevices()
     QCOMPARE(m_secondBase->takeReport(), kNeutral);
     second.setButton(3, true);
     QCOMPARE(m_secondBase->takeReport(), bytes("40 08 00 00 00 00 00 00 00 FF FF"));
+}
+
+void TestLoopback::windowGoesWhileEventsArrive()
+{
+    // The event thread is stopped and joined before the window goes; events it had already
+    // queued die with the window (the sanitizer build would catch a late delivery).
+    VirtualStick stick(QStringLiteral("Busy Stick"), 4, 1);
+    QSettings().setValue(QStringLiteral("savedInput"), MainWindow::guidText(stick.guid()));
+    for (int round = 0; round < 10; ++round) {
+        m_window = makeWindow();
+        QVERIFY(m_window->isJoystickOpen());
+        for (int i = 0; i < 5; ++i) {
+            stick.setHat(0, i % 2 ? SDL_HAT_UP : SDL_HAT_CENTERED);
+            stick.setButton(1, i % 2);
+            QTest::qWait(2);
+        }
+        m_window.reset();
+    }
+    QCoreApplication::processEvents();
 }
 
 void TestLoopback::lostBaseIsReopened_data()
