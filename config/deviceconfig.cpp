@@ -5,6 +5,7 @@
 #include "configlogvalue_p.h"
 
 #include <QDebug>
+#include <algorithm>
 #include <type_traits>
 
 namespace {
@@ -17,6 +18,14 @@ template<typename T> T stored(const T &v)
 DeviceName stored(const DeviceName &v)
 {
     return v.normalised();
+}
+
+// A curve never claims more points than it has room for.
+DeviceMappingData stored(const DeviceMappingData &v)
+{
+    DeviceMappingData c = v;
+    c.count = std::min<uint8_t>(c.count, DeviceMappingData::kMaxPoints);
+    return c;
 }
 
 } // namespace

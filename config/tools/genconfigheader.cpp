@@ -42,7 +42,8 @@ int main(int argc, char **argv)
     line("");
     line("// The working copy of the base's configuration: one property per firmware parameter.");
     line("// Every setter ignores an equal value; otherwise it logs \"set <name> = <value>\",");
-    line("// stores the value, emits <name>Changed and raises parametersModified.");
+    line("// stores the value (a name without any bytes after its text, a curve with at most ten");
+    line("// points), emits <name>Changed and raises parametersModified.");
     line("class DeviceConfig : public BaseConfig");
     line("{");
     line("    Q_OBJECT");

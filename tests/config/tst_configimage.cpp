@@ -413,6 +413,14 @@ void TestConfigImage::curveCountIsLimited()
     QCOMPARE(applyConfigImage(config, img), ImageCheck::Ok);
     QCOMPARE(config.damper_mapping().count, uint8_t(DeviceMappingData::kMaxPoints));
     QCOMPARE(config.damper_mapping().x[0], int8_t(1));
+    QCOMPARE(uint8_t(buildConfigImage(config)[123]), uint8_t(DeviceMappingData::kMaxPoints));
+
+    // The setter keeps the same limit for curves from anywhere else.
+    DeviceMappingData c;
+    c.count = 11;
+    c.x[9] = 9;
+    config.set_spring_mapping(c);
+    QCOMPARE(config.spring_mapping().count, uint8_t(DeviceMappingData::kMaxPoints));
 }
 
 void TestConfigImage::buildFromQObject()
