@@ -156,6 +156,11 @@ void TestLoopback::buttonZeroPressAndRelease()
     // Little-endian: button 9 is bit 1 of the second byte.
     stick.setButton(9, true);
     QCOMPARE(m_base->takeReport(), bytes("40 00 02 00 00 00 00 00 00 FF FF"));
+    // Bytes that a terminal would translate (0x0A) go through unchanged.
+    stick.setButton(1, true);
+    QCOMPARE(m_base->takeReport(), bytes("40 02 02 00 00 00 00 00 00 FF FF"));
+    stick.setButton(3, true);
+    QCOMPARE(m_base->takeReport(), bytes("40 0A 02 00 00 00 00 00 00 FF FF"));
 }
 
 void TestLoopback::hats_data()
