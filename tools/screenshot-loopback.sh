@@ -4,7 +4,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build-screenshot}"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVIK_BUILD_TESTS=ON > /dev/null
+# An existing build directory keeps its own settings.
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVIK_BUILD_TESTS=ON > /dev/null
+fi
 cmake --build "$build" --target loopback-screenshot -j"$(nproc)"
 mkdir -p docs
 QT_QPA_PLATFORM=xcb SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy SDL_JOYSTICK_HIDAPI=0 \

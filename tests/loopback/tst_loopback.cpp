@@ -161,6 +161,10 @@ void TestLoopback::buttonZeroPressAndRelease()
     QCOMPARE(m_base->takeReport(), bytes("40 02 02 00 00 00 00 00 00 FF FF"));
     stick.setButton(3, true);
     QCOMPARE(m_base->takeReport(), bytes("40 0A 02 00 00 00 00 00 00 FF FF"));
+
+    // Ending the program leaves nothing pressed on the base.
+    m_window.reset();
+    QCOMPARE(m_base->takeReport(), kNeutral);
 }
 
 void TestLoopback::hats_data()
