@@ -20,8 +20,8 @@ using Points = QList<QPointF>;
 Q_DECLARE_METATYPE(Points)
 
 namespace {
-DeviceMappingData record(std::initializer_list<int> xs, std::initializer_list<int> ys,
-                         int count = -1)
+DeviceMappingData record(
+    std::initializer_list<int> xs, std::initializer_list<int> ys, int count = -1)
 {
     DeviceMappingData d;
     std::fill(std::begin(d.x), std::end(d.x), int8_t(0));
@@ -87,10 +87,10 @@ private:
         }
         void rightClick(const QPointF &value)
         {
-            sendMouse(target(), QEvent::MouseButtonPress, at(value), Qt::RightButton,
-                      Qt::RightButton);
-            sendMouse(target(), QEvent::MouseButtonRelease, at(value), Qt::RightButton,
-                      Qt::NoButton);
+            sendMouse(
+                target(), QEvent::MouseButtonPress, at(value), Qt::RightButton, Qt::RightButton);
+            sendMouse(
+                target(), QEvent::MouseButtonRelease, at(value), Qt::RightButton, Qt::NoButton);
         }
     };
 
@@ -109,10 +109,13 @@ private slots:
         QCOMPARE(chart.positivePoints(), (Points {{0, 0}, {0.5, 0.5}, {1, 1}}));
         QCOMPARE(chart.negativePoints(), (Points {{0, 0}, {-0.5, -0.5}, {-1, -1}}));
         QVERIFY(sameRecord(chart.mapping(), DeviceMappingData()));
-        QCOMPARE(chart.chart()->axes(Qt::Horizontal).first()->titleText(), QStringLiteral("Force In"));
-        QCOMPARE(chart.chart()->axes(Qt::Vertical).first()->titleText(), QStringLiteral("Force Out"));
+        QCOMPARE(
+            chart.chart()->axes(Qt::Horizontal).first()->titleText(), QStringLiteral("Force In"));
+        QCOMPARE(
+            chart.chart()->axes(Qt::Vertical).first()->titleText(), QStringLiteral("Force Out"));
         chart.setAxisTitles(QStringLiteral("Position"), QStringLiteral("Force"));
-        QCOMPARE(chart.chart()->axes(Qt::Horizontal).first()->titleText(), QStringLiteral("Position"));
+        QCOMPARE(
+            chart.chart()->axes(Qt::Horizontal).first()->titleText(), QStringLiteral("Position"));
         QCOMPARE(chart.chart()->axes(Qt::Vertical).first()->titleText(), QStringLiteral("Force"));
     }
 
@@ -121,19 +124,16 @@ private slots:
     {
         QTest::addColumn<Points>("points");
         QTest::addColumn<DeviceMappingData>("expected");
-        QTest::newRow("identity")
-            << Points {{-1, -1}, {-0.5, -0.5}, {0, 0}, {0.5, 0.5}, {1, 1}}
-            << record({-127, -64, 0, 64, 127}, {-127, -64, 0, 64, 127});
+        QTest::newRow("identity") << Points {{-1, -1}, {-0.5, -0.5}, {0, 0}, {0.5, 0.5}, {1, 1}}
+                                  << record({-127, -64, 0, 64, 127}, {-127, -64, 0, 64, 127});
         QTest::newRow("halves away from zero")
-            << Points {{-0.25, 0.75}, {0, 0}, {0.25, -0.75}}
-            << record({-32, 0, 32}, {95, 0, -95});
+            << Points {{-0.25, 0.75}, {0, 0}, {0.25, -0.75}} << record({-32, 0, 32}, {95, 0, -95});
         QTest::newRow("outside the frame is limited, never wrapped")
-            << Points {{-1.5, -3}, {0, 0}, {1.2, 1.01}}
-            << record({-127, 0, 127}, {-127, 0, 127});
+            << Points {{-1.5, -3}, {0, 0}, {1.2, 1.01}} << record({-127, 0, 127}, {-127, 0, 127});
         QTest::newRow("empty") << Points {} << record({}, {});
         Points eleven;
         DeviceMappingData ten = record({-127, -100, -75, -50, -25, 25, 50, 75, 100, 127},
-                                       {-127, -100, -75, -50, -25, 25, 50, 75, 100, 127});
+            {-127, -100, -75, -50, -25, 25, 50, 75, 100, 127});
         for (int i = 0; i < 10; ++i) {
             eleven.append({ten.x[i] / 127.0, ten.y[i] / 127.0});
             if (i == 4)
@@ -156,7 +156,8 @@ private slots:
         QTest::addColumn<DeviceMappingData>("data");
         QTest::addColumn<Points>("negative");
         QTest::addColumn<Points>("positive");
-        QTest::newRow("identity") << DeviceMappingData() << Points {{0, 0}, {-64 / 127.0, -64 / 127.0}, {-1, -1}}
+        QTest::newRow("identity") << DeviceMappingData()
+                                  << Points {{0, 0}, {-64 / 127.0, -64 / 127.0}, {-1, -1}}
                                   << Points {{0, 0}, {64 / 127.0, 64 / 127.0}, {1, 1}};
         QTest::newRow("x = 0 entry dropped")
             << record({-127, 0, 127}, {-127, 50, 127}) << Points {{0, 0}, {-1, -1}}
@@ -165,19 +166,13 @@ private slots:
             << record({-128, 127}, {-128, 127}) << Points {{0, 0}, {-1, -1}}
             << Points {{0, 0}, {1, 1}};
         QTest::newRow("count above ten reads ten entries")
-            << record({-127, 10, 20, 30, 40, 50, 60, 70, 80, 127}, {-127, 1, 2, 3, 4, 5, 6, 7, 8, 127},
-                      200)
+            << record({-127, 10, 20, 30, 40, 50, 60, 70, 80, 127},
+                   {-127, 1, 2, 3, 4, 5, 6, 7, 8, 127}, 200)
             << Points {{0, 0}, {-1, -1}}
-            << Points {{0, 0},
-                       {10 / 127.0, 1 / 127.0},
-                       {20 / 127.0, 2 / 127.0},
-                       {30 / 127.0, 3 / 127.0},
-                       {40 / 127.0, 4 / 127.0},
-                       {50 / 127.0, 5 / 127.0},
-                       {60 / 127.0, 6 / 127.0},
-                       {70 / 127.0, 7 / 127.0},
-                       {80 / 127.0, 8 / 127.0},
-                       {1, 1}};
+            << Points {{0, 0}, {10 / 127.0, 1 / 127.0}, {20 / 127.0, 2 / 127.0},
+                   {30 / 127.0, 3 / 127.0}, {40 / 127.0, 4 / 127.0}, {50 / 127.0, 5 / 127.0},
+                   {60 / 127.0, 6 / 127.0}, {70 / 127.0, 7 / 127.0}, {80 / 127.0, 8 / 127.0},
+                   {1, 1}};
         QTest::newRow("unordered entries are ordered outward")
             << record({127, -127, 64, -64}, {127, -127, 64, -64})
             << Points {{0, 0}, {-64 / 127.0, -64 / 127.0}, {-1, -1}}
@@ -244,7 +239,8 @@ private slots:
                     : record({-127, 0, x, 127}, {-127, 0, y, 127});
                 const DeviceMappingData back = chart.mapping();
                 if (!sameRecord(back, expected))
-                    QFAIL(qPrintable(QStringLiteral("x %1 y %2 gave %3").arg(x).arg(y).arg(describe(back))));
+                    QFAIL(qPrintable(
+                        QStringLiteral("x %1 y %2 gave %3").arg(x).arg(y).arg(describe(back))));
             }
         }
         QLoggingCategory::setFilterRules(QString());
@@ -260,10 +256,10 @@ private slots:
         QCOMPARE(points.count(), 1);
         QCOMPARE(records.count(), 1);
         QCOMPARE(points.at(0).at(0).value<Points>(),
-                 (Points {{-1, -1}, {-0.5, -0.5}, {0, 0}, {0.5, 0.5}, {1, 1}}));
+            (Points {{-1, -1}, {-0.5, -0.5}, {0, 0}, {0.5, 0.5}, {1, 1}}));
         const auto published = records.at(0).at(0).value<DeviceMappingData>();
         QVERIFY2(sameRecord(published, record({-127, -64, 0, 64, 127}, {-127, -64, 0, 64, 127})),
-                 qPrintable(describe(published)));
+            qPrintable(describe(published)));
     }
 
     void marker()
@@ -282,13 +278,15 @@ private slots:
         ShownChart shown;
         QVERIFY(shown.show());
         QSignalSpy points(shown.chart, qOverload<Points>(&MappingChart::mappingChanged));
-        QSignalSpy records(shown.chart, qOverload<DeviceMappingData>(&MappingChart::mappingChanged));
+        QSignalSpy records(
+            shown.chart, qOverload<DeviceMappingData>(&MappingChart::mappingChanged));
         shown.dragFromTo({0.5, 0.5}, {0.6, 0.3});
         QVERIFY(points.count() >= 1);
         QCOMPARE(records.count(), points.count());
         const Points pos = shown.chart->positivePoints();
         const Points neg = shown.chart->negativePoints();
-        QVERIFY2(near(pos[1], {0.6, 0.3}), qPrintable(QStringLiteral("%1 %2").arg(pos[1].x()).arg(pos[1].y())));
+        QVERIFY2(near(pos[1], {0.6, 0.3}),
+            qPrintable(QStringLiteral("%1 %2").arg(pos[1].x()).arg(pos[1].y())));
         QVERIFY(near(neg[1], {-0.6, -0.3}));
         QVERIFY(near(neg[1], -pos[1], 1e-6));
         const auto last = records.last().at(0).value<DeviceMappingData>();
@@ -369,7 +367,8 @@ private slots:
         QCOMPARE(chart->positivePoints(), (Points {{0, 0}, {1, 1}}));
         QCOMPARE(chart->negativePoints(), (Points {{0, 0}, {-1, -1}}));
         const auto data = records.last().at(0).value<DeviceMappingData>();
-        QVERIFY2(sameRecord(data, record({-127, 0, 127}, {-127, 0, 127})), qPrintable(describe(data)));
+        QVERIFY2(
+            sameRecord(data, record({-127, 0, 127}, {-127, 0, 127})), qPrintable(describe(data)));
         // The origin republishes.
         shown.rightClick({0.0, 0.0});
         QCOMPARE(records.count(), 2);
@@ -443,15 +442,18 @@ private slots:
 
         dialog.chartX()->setMapping(record({-127, -30, 127}, {-127, -100, 127}));
         dialog.chartY()->setMapping(record({-127, 30, 127}, {-127, 100, 127}));
-        QSignalSpy xRecords(dialog.chartX(), qOverload<DeviceMappingData>(&MappingChart::mappingChanged));
-        QSignalSpy yRecords(dialog.chartY(), qOverload<DeviceMappingData>(&MappingChart::mappingChanged));
+        QSignalSpy xRecords(
+            dialog.chartX(), qOverload<DeviceMappingData>(&MappingChart::mappingChanged));
+        QSignalSpy yRecords(
+            dialog.chartY(), qOverload<DeviceMappingData>(&MappingChart::mappingChanged));
         QSignalSpy apply(&dialog, &MappingDialog::onApply);
         auto *box = dialog.findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
         dialog.show();
         QTest::mouseClick(box->button(QDialogButtonBox::Reset), Qt::LeftButton);
         QCOMPARE(xRecords.count(), 1);
         QCOMPARE(yRecords.count(), 1);
-        QVERIFY(sameRecord(dialog.chartX()->mapping(), record({-127, -64, 0, 64, 127}, {-127, -64, 0, 64, 127})));
+        QVERIFY(sameRecord(
+            dialog.chartX()->mapping(), record({-127, -64, 0, 64, 127}, {-127, -64, 0, 64, 127})));
         QVERIFY(sameRecord(dialog.chartY()->mapping(), dialog.chartX()->mapping()));
         QCOMPARE(apply.count(), 0);
         QTest::mouseClick(box->button(QDialogButtonBox::Apply), Qt::LeftButton);

@@ -164,7 +164,7 @@ private slots:
         for (const char *type : {"int", "int16_t", "uint16_t"}) {
             const QByteArray signature = QByteArray("valueChanged(") + type + ")";
             QVERIFY2(mo->indexOfSlot(QMetaObject::normalizedSignature(signature)) >= 0,
-                     signature.constData());
+                signature.constData());
         }
         QCOMPARE(mo->indexOfSlot("valueChanged(float)"), -1);
 
@@ -200,7 +200,8 @@ private slots:
         binding.valueChanged(value);
         QCOMPARE(label.text(), text);
         // Through the base class's typed slot as well.
-        QVERIFY(QMetaObject::invokeMethod(&binding, "valueChanged", Q_ARG(int16_t, int16_t(value))));
+        QVERIFY(
+            QMetaObject::invokeMethod(&binding, "valueChanged", Q_ARG(int16_t, int16_t(value))));
         QCOMPARE(label.text(), text);
     }
 
