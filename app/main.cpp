@@ -35,7 +35,11 @@ void arrangeScreenshot(MainWindow *window, TavikComm *comm, const QString &file)
                 qCInfo(lcApp).noquote() << "Screenshot saved to" << file;
             else
                 qCWarning(lcApp).noquote() << "Cannot write the screenshot" << file;
-            QCoreApplication::exit(saved ? 0 : 2);
+            // Closing the window ends the program the usual way, settings saved.
+            if (saved)
+                window->close();
+            else
+                QCoreApplication::exit(2);
         });
     });
     QTimer::singleShot(kScreenshotTimeoutMs, window, [taken] {
@@ -63,7 +67,7 @@ int main(int argc, char **argv)
 
     Startup::configureApplication();
     // Expires effects the base no longer reports.
-    effectList.startTimer(500, Qt::CoarseTimer);
+    effectList.startExpiryTimer();
 
     // The USB bus is searched only when an option asks for headless work (the processor
     // prepares libusb itself then).

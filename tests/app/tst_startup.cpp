@@ -1,9 +1,12 @@
 // Start-up of the configurator: the application set-up shared with the program, its options,
 // and the program itself on its command-line road.
 
+#include "deviceconfig.h"
+#include "simulatedbase.h"
 #include "startup.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
@@ -49,6 +52,7 @@ private slots:
     void parseOptions_data();
     void parseOptions();
     void headlessFailureEndsWithStatusOne();
+    void windowedRoadConnectsThroughEnvironmentPort();
     void displayAvailability();
 
 private:
@@ -97,6 +101,15 @@ void TestStartup::fixedWidthPropertiesByName()
     QCOMPARE(record.property("tiny").toInt(), -5);
     QVERIFY(record.setProperty("wide", QVariant(quint64(1) << 47)));
     QCOMPARE(record.property("wide").toULongLong(), quint64(1) << 47);
+
+    // The configuration record's parameters are declared the same way.
+    DeviceConfig config;
+    QVERIFY(config.setProperty("master_gain", QVariant(200)));
+    QCOMPARE(config.property("master_gain").toInt(), 200);
+    QCOMPARE(QByteArray(config.metaObject()
+                            ->property(config.metaObject()->indexOfProperty("master_gain"))
+                            .typeName()),
+        QByteArray("uint8_t"));
 }
 
 void TestStartup::parseOptions_data()
@@ -169,6 +182,44 @@ void TestStartup::headlessFailureEndsWithStatusOne()
         home.filePath(QStringLiteral("config/Tavik/BrontelFFB.conf")), QSettings::IniFormat);
     QCOMPARE(written.value(QStringLiteral("path")).toString(),
         QFileInfo(programPath()).canonicalFilePath());
+}
+
+void TestStartup::windowedRoadConnectsThroughEnvironmentPort()
+{
+    if (!QFileInfo::exists(programPath()))
+        QSKIP("tavik-configurator not built");
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    SimulatedBase sim;
+    sim.setTelemetryRate(50);
+    QString slave;
+    QVERIFY(sim.open(&slave));
+
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    environment.insert(QStringLiteral("TAVIK_PORT"), slave);
+    program.setProcessEnvironment(environment);
+    const QString picture = home.filePath(QStringLiteral("window.png"));
+    // The window opens, the base's configuration arrives over the port named by TAVIK_PORT,
+    // the picture is taken and the program ends by itself with status 0.
+    program.start(programPath(), {QStringLiteral("--screenshot"), picture});
+    QVERIFY(program.waitForStarted());
+    // The simulated base is served by this process's event loop meanwhile.
+    QVERIFY(QTest::qWaitFor([&] { return program.state() == QProcess::NotRunning; }, 60000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    QVERIFY(sim.model().receivedCount(3) >= 1);
+    QVERIFY(!QImage(picture).isNull());
+
+    QSettings written(
+        home.filePath(QStringLiteral("config/Tavik/BrontelFFB.conf")), QSettings::IniFormat);
+    QCOMPARE(written.value(QStringLiteral("path")).toString(),
+        QFileInfo(programPath()).canonicalFilePath());
+    // Geometry and state were saved at close.
+    QVERIFY(!written.value(QStringLiteral("geometry")).toByteArray().isEmpty());
 }
 
 void TestStartup::displayAvailability()
