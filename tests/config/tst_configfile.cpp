@@ -419,6 +419,15 @@ void TestConfigFile::exportFailureKeepsExistingFile()
     QVERIFY(readAll(path).startsWith("{\n"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList {"keep.tavconf"});
 
+    // Paths are not limited to ASCII.
+    const QString unicodePath = dir.filePath(QString::fromUtf8("Gr\xC3\xBC\xC3\x9F"
+                                                               "e \xE2\x82\xAC.tavconf"));
+    QVERIFY(exportConfig(config, unicodePath).ok);
+    DeviceConfig reread;
+    QVERIFY(importConfig(reread, unicodePath).ok);
+    QCOMPARE(reread.master_gain(), uint8_t(1));
+    QVERIFY(QFile::remove(unicodePath));
+
     // When the new text cannot be written beside the old file (here: the temporary name would
     // be too long for the file system), the existing file stays as it was.
     const QString longPath = dir.filePath(QString(245, QChar('a')) + QStringLiteral(".tavconf"));
