@@ -23,6 +23,7 @@ Section::Section(const QString &title, int animationDuration, QWidget *parent)
     m_headerLine->setFrameShadow(QFrame::Sunken);
     m_headerLine->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Maximum);
 
+    m_contentArea->setFrameShape(QFrame::NoFrame);
     m_contentArea->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     m_contentArea->setMaximumHeight(0);
     m_contentArea->setMinimumHeight(0);
