@@ -6,6 +6,7 @@
 #include "effectlistmodel.h"
 #include "linklog.h"
 
+#include <QApplication>
 #include <QDebug>
 #include <QEventLoop>
 #include <QMessageBox>
@@ -86,7 +87,7 @@ bool TavikComm::sendConfig()
     payload.reserve(1 + image.size());
     payload.append(char(MsgApplyConfig));
     payload.append(image);
-    qDebug() << "send " << payload.size();
+    qDebug() << "send" << payload.size();
     sendPacket(payload);
     return true;
 }
@@ -152,6 +153,11 @@ void TavikComm::stopSampling()
 
 QByteArray TavikComm::spiRead(int n, int flags)
 {
+    if (n < 0 || n > MaxSpiWrite) {
+        // The count travels in one byte.
+        qCWarning(lcLink) << "SPI read of" << n << "bytes refused; at most" << MaxSpiWrite;
+        return QByteArray();
+    }
     send({MsgSpiRead, uint8_t(n), uint8_t(flags)});
     return waitForReply(MsgSpiRead, SpiReplyTimeoutMs);
 }
@@ -277,6 +283,11 @@ void TavikComm::setConfigCompatible(bool compatible)
 
 void TavikComm::showConfigError(const QString &text, bool richText)
 {
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance())) {
+        // No widgets in this process (tools, benchmarks): the log line is the report.
+        qCWarning(lcLink).noquote() << "Error:" << text;
+        return;
+    }
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Error"), text);
     box.setObjectName(QLatin1String(ErrorBoxName));
     box.setTextFormat(richText ? Qt::RichText : Qt::PlainText);

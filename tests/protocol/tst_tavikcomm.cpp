@@ -563,6 +563,8 @@ void TestTavikComm::spiWriteTooLongIsRefused()
     connectComm();
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("SPI write of 256 bytes refused"));
     QCOMPARE(m_comm->spiWrite(QByteArray(256, 'x'), 2), QByteArray());
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("SPI read of 256 bytes refused"));
+    QCOMPARE(m_comm->spiRead(256, 3), QByteArray());
     QCOMPARE(m_pty->readPayloads(1, 100).size(), 0);
 }
 
