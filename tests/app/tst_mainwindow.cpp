@@ -117,6 +117,8 @@ private slots:
     void nameFieldsShowWithoutWritingBack();
     void modifiedMarkerAndCloseQuestion();
     void closingWithoutChangesAsksNothing();
+    void closeQuestionWhileDisconnectedOffersNoApply();
+    void eachImageRewritesTheDisplayName();
     void windowSettingsPersist();
     void naturalSizeWithoutSettings();
 
@@ -606,6 +608,41 @@ void TestMainWindow::closingWithoutChangesAsksNothing()
     QVERIFY(rig.waitForConfig());
     QVERIFY(rig.window->close());
     // cleanup() fails on any dialog that appeared.
+}
+
+void TestMainWindow::closeQuestionWhileDisconnectedOffersNoApply()
+{
+    Rig rig;
+    rig.config.set_master_gain(rig.config.master_gain() ^ 4);
+    bool hadApply = true;
+    answerer->expect([&](QDialog *dialog) {
+        auto *box = qobject_cast<QMessageBox *>(dialog);
+        QVERIFY(box);
+        hadApply = box->button(QMessageBox::Apply) != nullptr;
+        box->button(QMessageBox::Discard)->click();
+    });
+    QVERIFY(rig.window->close());
+    QVERIFY(!hadApply);
+}
+
+void TestMainWindow::eachImageRewritesTheDisplayName()
+{
+    Rig rig;
+    QVERIFY(rig.connect());
+    QVERIFY(rig.waitForConfig());
+    const QString key = SerialPortManager::registrySubkey(
+        rig.comm.vendorIdentifier(), rig.comm.productIdentifier());
+    for (const QByteArray &name : {QByteArray("First"), QByteArray(), QByteArray("Second")}) {
+        QByteArray image = rig.sim.model().activeImage();
+        QVERIFY(ImageFields::writeBytes(image, "device_name", name.leftJustified(20, '\0')));
+        rig.window->statusBar()->clearMessage();
+        rig.sim.sendPayload(QByteArray(1, char(3)) + image);
+        QVERIFY(rig.waitForConfig());
+        QCOMPARE(rig.message(), QStringLiteral("Configuration received"));
+        // An empty name leaves the trailing blank.
+        QCOMPARE(rig.comm.readRegistryString(key, QStringLiteral("OEMName")),
+            QStringLiteral("Tavik Brontel FFB ") + QString::fromLatin1(name));
+    }
 }
 
 void TestMainWindow::windowSettingsPersist()
