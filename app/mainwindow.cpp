@@ -96,6 +96,7 @@ MainWindow::MainWindow(DeviceConfig *config, TavikComm *comm, DataPacket *data,
     connect(ui->ln_config_name, &QLineEdit::textChanged, this,
         [this](const QString &text) { m_config->set_config_name(DeviceName::fromString(text)); });
     bindLiveBars();
+    ui->effects_list->setModel(m_effects);
 
     ui->left_frame->setEnabled(m_comm->isConnected());
 
