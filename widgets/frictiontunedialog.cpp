@@ -3,6 +3,7 @@
 #include "deviceconfig.h"
 #include "ui_tunedialog.h"
 
+#include <QMetaProperty>
 #include <QScopedValueRollback>
 
 #include <algorithm>
@@ -12,12 +13,9 @@ FrictionTuneDialog::FrictionTuneDialog(DeviceConfig *config, QWidget *parent)
     : TuneDialog(parent)
     , m_config(config)
 {
-    bindTerm(ui->spin_P, &DeviceConfig::frictionP, &DeviceConfig::set_frictionP,
-        &DeviceConfig::frictionPChanged);
-    bindTerm(ui->spin_I, &DeviceConfig::frictionI, &DeviceConfig::set_frictionI,
-        &DeviceConfig::frictionIChanged);
-    bindTerm(ui->spin_D, &DeviceConfig::frictionD, &DeviceConfig::set_frictionD,
-        &DeviceConfig::frictionDChanged);
+    bindTerm(ui->spin_P, "frictionP");
+    bindTerm(ui->spin_I, "frictionI");
+    bindTerm(ui->spin_D, "frictionD");
 }
 
 uint16_t FrictionTuneDialog::hundredthsFromValue(double value)
@@ -33,24 +31,33 @@ double FrictionTuneDialog::valueFromHundredths(uint16_t hundredths)
     return static_cast<float>(hundredths) / 100.0f;
 }
 
-void FrictionTuneDialog::bindTerm(QDoubleSpinBox *spin, Getter get, Setter set, Notify changed)
+void FrictionTuneDialog::bindTerm(QDoubleSpinBox *spin, const char *term)
 {
     if (!m_config)
         return;
+    const QMetaObject *mo = m_config->metaObject();
+    const QMetaProperty property = mo->property(mo->indexOfProperty(term));
+    if (!property.isValid() || !property.hasNotifySignal())
+        return;
     connect(spin, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
-        [this, get, set](double value) {
+        [this, property](double value) {
             // A value being shown is not an edit: it must not be rounded back into the record.
             if (m_showing)
                 return;
             const uint16_t stored = hundredthsFromValue(value);
-            if (stored == (m_config->*get)())
+            if (stored == property.read(m_config).value<uint16_t>())
                 return;
-            (m_config->*set)(stored);
+            property.write(m_config, QVariant::fromValue(stored));
         });
-    auto show = [this, spin](uint16_t value) {
-        const QScopedValueRollback<bool> guard(m_showing, true);
-        spin->setValue(valueFromHundredths(value));
-    };
-    connect(m_config, changed, this, show);
-    show((m_config->*get)());
+    connect(m_config, property.notifySignal(), this,
+        metaObject()->method(metaObject()->indexOfSlot("showTerms()")));
+    m_terms.append({spin, property});
+    showTerms();
+}
+
+void FrictionTuneDialog::showTerms()
+{
+    const QScopedValueRollback<bool> guard(m_showing, true);
+    for (const Term &term : qAsConst(m_terms))
+        term.spin->setValue(valueFromHundredths(term.property.read(m_config).value<uint16_t>()));
 }

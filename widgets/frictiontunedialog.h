@@ -2,6 +2,9 @@
 
 #include "tunedialog.h"
 
+#include <QList>
+#include <QMetaProperty>
+
 #include <cstdint>
 
 class DeviceConfig;
@@ -20,10 +23,14 @@ public:
     static double valueFromHundredths(uint16_t hundredths);
 
 private:
-    using Getter = uint16_t (DeviceConfig::*)() const;
-    using Setter = void (DeviceConfig::*)(uint16_t);
-    using Notify = void (DeviceConfig::*)(uint16_t);
-    void bindTerm(QDoubleSpinBox *spin, Getter get, Setter set, Notify changed);
+    struct Term
+    {
+        QDoubleSpinBox *spin;
+        QMetaProperty property;
+    };
+    void bindTerm(QDoubleSpinBox *spin, const char *term);
+    Q_SLOT void showTerms();
+    QList<Term> m_terms;
 
     DeviceConfig *m_config;
     bool m_showing = false;

@@ -68,7 +68,8 @@ int main(int argc, char **argv)
     panel.set_deadband_pos_x(41);
     panel.set_deadband_pos_y(41);
     panel.show();
-    QTest::qWaitForWindowExposed(&panel);
+    if (!QTest::qWaitForWindowExposed(&panel))
+        return 1;
     panel.advancedSection()->headerButton()->click();
     QTest::qWait(300);
     panel.adjustSize();
@@ -90,7 +91,8 @@ int main(int argc, char **argv)
     dialog->chartX()->setCurrentValue(0.35f);
     dialog->chartY()->setCurrentValue(-0.2f);
     dialog->show();
-    QTest::qWaitForWindowExposed(dialog);
+    if (!QTest::qWaitForWindowExposed(dialog))
+        return 1;
     QTest::qWait(200);
     ok = save(dialog, dir + QStringLiteral("/mapping-dialog") + suffix + QStringLiteral(".png"))
         && ok;
