@@ -33,6 +33,9 @@ MappingChart::MappingChart(QWidget *parent)
     , m_negative(new QLineSeries)
     , m_marker(new QLineSeries)
 {
+    // Both signals may travel through queued connections.
+    qRegisterMetaType<DeviceMappingData>("DeviceMappingData");
+    qRegisterMetaType<QList<QPointF>>("QList<QPointF>");
     m_chart->setMargins(QMargins(0, 0, 0, 0));
     m_chart->setBackgroundBrush(QBrush(Qt::transparent));
     m_chart->legend()->hide();

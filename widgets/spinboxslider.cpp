@@ -21,7 +21,7 @@ SpinBoxSlider::SpinBoxSlider(QWidget *parent)
         const QSignalBlocker blocker(&m_slider);
         m_slider.setValue(value);
     });
-    connect(&m_slider, &QSlider::valueChanged, this, &SpinBoxSlider::setValue);
+    connect(&m_slider, &QSlider::valueChanged, this, qOverload<int>(&SpinBoxSlider::setValue));
     connect(this, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
         &SpinBoxSlider::onDisplayChanged);
     m_slider.setTickPosition(QSlider::TicksAbove);

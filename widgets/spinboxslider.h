@@ -33,6 +33,10 @@ public:
     QSlider *popupSlider() { return &m_slider; }
     bool isPopupShown() const { return m_popupShown; }
 
+    // The spin box's own setValue(double) takes a percentage; calling it by mistake with a raw
+    // value (or this one with a percentage) would silently mean something else.
+    void setValue(double) = delete;
+
 public slots:
     void setValue(int value);
     // Shows a stored value as it is: no clamping, no valueChanged. A value outside the raw range
