@@ -112,10 +112,10 @@ void SimulatedBase::close()
         ::close(m_master);
         m_master = -1;
     }
-    if (s_instance == this) {
-        packet_link_init(nullptr, nullptr, kChannel);
+    // The channel itself is left alone: close() may run from a slot inside a delivery on it.
+    // Without an instance its callbacks do nothing, and open() initialises it afresh.
+    if (s_instance == this)
         s_instance = nullptr;
-    }
     m_outgoing.clear();
     setHostConnected(false);
 }
