@@ -23,6 +23,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <cmath>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -455,6 +456,18 @@ private slots:
         QCOMPARE(config.default_spring_saturation_pos_x(), int16_t(value));
         QVERIFY(config.parametersModified());
         qDeleteAll(spies);
+    }
+
+    // The filter box holds tenths of a hertz: every stored byte is representable exactly.
+    void filterBoxHoldsEveryTenth()
+    {
+        EffectSettings panel(QStringLiteral("Spring"), true, nullptr);
+        QDoubleSpinBox *filter = panel.filterBox();
+        for (int v = 0; v <= 255; ++v) {
+            filter->setValue(static_cast<float>(v) / 10.0f);
+            QCOMPARE(int(std::lround(filter->value() * 10.0)), v);
+            QCOMPARE(filter->text(), QString::asprintf("%d.%dHz", v / 10, v % 10));
+        }
     }
 
     void mappingButtonOpensTheDialog()

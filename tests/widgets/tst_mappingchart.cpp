@@ -1,4 +1,5 @@
 #include "configuratorresources.h"
+#include "deviceconfig.h"
 #include "mappingchart.h"
 #include "mappingdialog.h"
 #include "widgettesting.h"
@@ -98,6 +99,7 @@ private slots:
     void initTestCase()
     {
         initConfiguratorResources();
+        registerConfigMetaTypes();
         qRegisterMetaType<DeviceMappingData>();
         qRegisterMetaType<Points>();
     }
@@ -200,6 +202,34 @@ private slots:
         QCOMPARE(chart.positivePoints().size(), positive.size());
         QCOMPARE(chart.negativePoints().size(), negative.size());
         QCOMPARE(published.count(), 0);
+    }
+
+    // A curve from the record is shown, not written back, even one the chart cannot hold as it
+    // is (count above ten, -128, a point at x = 0).
+    void receivedCurveIsNotWrittenBack()
+    {
+        QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+        DeviceConfig config;
+        MappingChart chart;
+        QObject::connect(&chart, qOverload<DeviceMappingData>(&MappingChart::mappingChanged),
+            &config, &DeviceConfig::set_spring_mapping);
+        QObject::connect(
+            &config, &DeviceConfig::spring_mappingChanged, &chart, &MappingChart::setMapping);
+        const DeviceMappingData odd = record({-128, -90, 0, 20, 40, 60, 80, 100, 110, 127},
+            {-128, -90, 33, 20, 40, 60, 80, 100, 110, 127}, 12);
+        QSignalSpy changed(&config, &DeviceConfig::spring_mappingChanged);
+        config.set_spring_mapping(odd);
+        config.setParametersModified(false);
+        // The record keeps the points as they came (it may normalise its own count).
+        const DeviceMappingData held = config.spring_mapping();
+        QVERIFY(held == odd);
+        QCoreApplication::processEvents();
+        QCOMPARE(changed.count(), 1);
+        QVERIFY(sameRecord(config.spring_mapping(), held));
+        QCOMPARE(chart.points().size(), 10);
+        QCOMPARE(chart.points().first(), QPointF(-1, -1));
+        QVERIFY(!config.parametersModified());
+        QLoggingCategory::setFilterRules(QString());
     }
 
     void emptyRecordKeepsTheCurve()
