@@ -79,14 +79,14 @@ qint64 SerialPortManager::sendPacket(const uint8_t *payload, int length)
 {
     if (!payload || length <= 0) {
         qCWarning(lcLink) << "Not sending an empty packet";
-        return PACKET_LINK_TOO_LONG;
+        return -1;
     }
     const int64_t result = packet_link_send(payload, uint32_t(length), LinkChannel);
     if (result == PACKET_LINK_TOO_LONG)
-        qCWarning(lcLink) << "Packet of type" << payload[0] << "with" << length
+        qCWarning(lcLink) << "Packet of type" << int(payload[0]) << "with" << length
                           << "bytes is too long to frame; not sent";
     else if (result < 0)
-        qCWarning(lcLink) << "Packet of type" << payload[0] << "with" << length
+        qCWarning(lcLink) << "Packet of type" << int(payload[0]) << "with" << length
                           << "bytes was not sent, result" << result;
     return result;
 }
@@ -205,10 +205,7 @@ void SerialPortManager::checkPorts()
     if (!port->isOpen()) {
         qDebug() << "Check ports";
         if (!m_portOverride.isEmpty()) {
-            // Identify the device behind the path when the system lists it as a serial port.
-            const QString target = QFileInfo(m_portOverride).canonicalFilePath();
-            openPort(
-                m_portOverride, target.isEmpty() ? QSerialPortInfo() : QSerialPortInfo(target));
+            openPort(m_portOverride, describePort(m_portOverride));
         } else {
             const QSerialPortInfo info = findPort();
             if (!info.isNull())
@@ -216,6 +213,23 @@ void SerialPortManager::checkPorts()
         }
     }
     checking = false;
+}
+
+QSerialPortInfo SerialPortManager::describePort(const QString &path)
+{
+    // Identifies the device behind the path when the system lists it as a serial port (also
+    // through a link such as /dev/serial/by-id/...), so that its serial number and identifiers
+    // are known; a pseudo-terminal stays anonymous.
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : ports)
+        if (info.systemLocation() == path)
+            return info;
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    if (!canonical.isEmpty() && canonical != path)
+        for (const QSerialPortInfo &info : ports)
+            if (info.systemLocation() == canonical)
+                return info;
+    return QSerialPortInfo();
 }
 
 void SerialPortManager::openPort(const QString &location, const QSerialPortInfo &info)

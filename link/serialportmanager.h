@@ -92,6 +92,7 @@ private:
     static int64_t linkWrite(const uint8_t *data, uint32_t length);
     static void linkPacket(uint8_t *data, uint32_t length);
 
+    static QSerialPortInfo describePort(const QString &path);
     void openPort(const QString &location, const QSerialPortInfo &info);
     void requestQuit();
 

@@ -125,6 +125,7 @@ private Q_SLOTS:
     void twoBasesShowTheChooser();
     void chooserReappearsForAnotherBase();
     void busyPortIsReportedOnce();
+    void overrideOpensABaseBehindOtherIdentifiers();
     void chooserOkNeedsACurrentRow();
     void rejectingTheChooserEndsTheProgram_data();
     void rejectingTheChooserEndsTheProgram();
@@ -400,6 +401,28 @@ void TestSerialPortDiscovery::busyPortIsReportedOnce()
 
     holder.close();
     QTRY_VERIFY_WITH_TIMEOUT(manager.isConnected(), 1500);
+}
+
+void TestSerialPortDiscovery::overrideOpensABaseBehindOtherIdentifiers()
+{
+    MockBase *base = addBase(0, 0x1234, 0x5678, "SN-OTHER");
+    QVERIFY(base);
+    QVERIFY(addBase(1, 0xFFFF, 0x2001, "SN-A"));
+    QVERIFY(addBase(2, 0xFFFF, 0x2002, "SN-B"));
+
+    // Named explicitly: no discovery, so no chooser for the two qualifying bases either.
+    RecordingManager manager;
+    manager.setPortOverride(QStringLiteral("/dev/ttyACM0"));
+    manager.start();
+    QVERIFY(manager.isConnected());
+    QCOMPARE(manager.serialNumber(), QStringLiteral("SN-OTHER"));
+    QCOMPARE(manager.vendorIdentifier(), quint16(0x1234));
+    QCOMPARE(manager.productIdentifier(), quint16(0x5678));
+    QVERIFY(choosersSeen.isEmpty());
+
+    const QByteArray payload = QByteArray::fromHex("0d0102");
+    QVERIFY(writeAll(masterFd(base), frame(payload)));
+    QTRY_COMPARE(manager.packets, QList<QByteArray> {payload});
 }
 
 void TestSerialPortDiscovery::chooserOkNeedsACurrentRow()
