@@ -2,6 +2,7 @@
 
 #include "mappingdialog.h"
 
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
@@ -166,7 +167,7 @@ private:
     std::unique_ptr<Ui::EffectSettings> ui;
     MappingDialog m_mappingDialog;
     QString m_title;
-    TavikComm *m_comm;
+    QPointer<TavikComm> m_comm;
     Section *m_advanced = nullptr;
     std::array<int16_t, ValueCount> m_values {};
     std::array<int, ValueCount> m_fieldOfValue {};
