@@ -1,5 +1,7 @@
 #include "datapacket.h"
 
+#include "deviceconfig.h"
+
 #include <QMetaType>
 
 #include <cstring>
@@ -16,26 +18,14 @@ template<typename T> inline T readLe(const uint8_t *p)
     return T(v);
 }
 
-// Properties and signals are declared with the fixed-width names; make sure those names are
-// known to the meta-type system even where start-up has not registered them (tests, tools).
-void registerFixedWidthNames()
-{
-    qRegisterMetaType<short>("int16_t");
-    qRegisterMetaType<unsigned short>("uint16_t");
-    qRegisterMetaType<unsigned int>("uint32_t");
-    qRegisterMetaType<unsigned long long>("uint64_t");
-    qRegisterMetaType<long long>("int64_t");
-    qRegisterMetaType<int>("int32_t");
-    qRegisterMetaType<unsigned char>("uint8_t");
-    qRegisterMetaType<signed char>("int8_t");
-}
-
 } // namespace
 
 DataPacket::DataPacket(QObject *parent)
     : QObject(parent)
 {
-    registerFixedWidthNames();
+    // Properties and signals use the fixed-width names; tests and tools may not have run
+    // start-up, which registers them too.
+    registerConfigMetaTypes();
     // Connected first, so the edge signals precede any other listener of these changes.
     connect(this, &DataPacket::buttons64Changed, this, &DataPacket::onButtonsChanged);
     connect(
