@@ -5,6 +5,7 @@
 #include "packetlink.h"
 #include "platformregistry.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QEventLoop>
@@ -26,6 +27,8 @@ SerialPortManager::SerialPortManager()
     , m_registry(PlatformRegistry::create())
 {
     replyHandlers.max_load_factor(1.0f);
+    // Reserved capacity survives resize(0), so the read buffer is allocated once.
+    m_rxPending.reserve(RxBufferReserve);
     if (s_instance)
         qCWarning(lcLink) << "A second serial port manager takes over the link";
     s_instance = this;
@@ -330,17 +333,43 @@ void SerialPortManager::dispatchPacket(uint8_t *data, uint32_t length)
 
 void SerialPortManager::onReadyRead()
 {
-    if (port->isOpen())
-        m_rxPending.append(port->readAll());
-    // A packet handler may run a nested event loop in which this runs again: the inner call
-    // goes on with the bytes the outer one has not fed yet, so the stream stays in order.
+    if (!m_loopHooked) {
+        // A packet handler may run a nested event loop (a modal box, a wait for a reply) while
+        // bytes already taken from the port are still unfed; the port signals no new data for
+        // them, so they are fed when that loop is about to wait.
+        if (QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance(thread())) {
+            connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+                if (m_rxDepth > 0 && m_rxFed < m_rxPending.size())
+                    feedPending();
+            });
+            m_loopHooked = true;
+        }
+    }
+    if (port->isOpen()) {
+        // Read straight into the shared buffer, whose capacity is kept between reads: no
+        // allocation per read once it has grown to the usual burst.
+        const qint64 available = qMin<qint64>(port->bytesAvailable(), INT_MAX - m_rxPending.size());
+        if (available > 0) {
+            const int old = m_rxPending.size();
+            m_rxPending.resize(old + int(available));
+            const qint64 n = port->read(m_rxPending.data() + old, available);
+            m_rxPending.resize(old + int(qMax<qint64>(n, 0)));
+        }
+    }
+    feedPending();
+}
+
+void SerialPortManager::feedPending()
+{
+    // Inner calls (from a nested event loop) go on with the bytes the outer one has not fed yet,
+    // so the stream stays in order; the outer loop re-reads the position after every byte.
     ++m_rxDepth;
     while (m_rxFed < m_rxPending.size())
-        packet_link_feed_byte(uint8_t(m_rxPending.at(m_rxFed++)), LinkChannel);
-    if (--m_rxDepth == 0) {
-        m_rxPending.clear();
-        m_rxFed = 0;
-    }
+        packet_link_feed_byte(uint8_t(m_rxPending.constData()[m_rxFed++]), LinkChannel);
+    // Everything is fed: start afresh at any depth, so a long nested loop does not grow it.
+    m_rxPending.resize(0);
+    m_rxFed = 0;
+    --m_rxDepth;
 }
 
 void SerialPortManager::onError(QSerialPort::SerialPortError error)

@@ -95,6 +95,7 @@ private:
     static QSerialPortInfo describePort(const QString &path);
     void openPort(const QString &location, const QSerialPortInfo &info);
     void requestQuit();
+    void feedPending();
 
     std::unordered_multimap<int, ReplyHandler> replyHandlers;
     bool checking = false;
@@ -110,6 +111,8 @@ private:
     QByteArray m_rxPending;
     int m_rxFed = 0;
     int m_rxDepth = 0;
+    bool m_loopHooked = false;
+    static constexpr int RxBufferReserve = 4096;
     quint64 m_nextReplyId = 1;
     bool m_quitting = false;
 };

@@ -1,0 +1,204 @@
+// The serial port manager's read path when a packet handler runs a nested event loop: bytes the
+// manager has already taken from the port must reach that loop, not wait for more bytes to come.
+
+#include "packetlink.h"
+#include "serialportmanager.h"
+
+#include <QEventLoop>
+#include <QTimer>
+#include <QtTest>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// The test plays the base on channel 1 (channel 0 is the manager's).
+constexpr uint32_t kPeerChannel = 1;
+QByteArray s_peerOut;
+
+QByteArray frame(const QByteArray &payload)
+{
+    s_peerOut.clear();
+    packet_link_send(reinterpret_cast<const uint8_t *>(payload.constData()),
+        uint32_t(payload.size()), kPeerChannel);
+    return s_peerOut;
+}
+
+struct Pty
+{
+    int master = -1;
+    QString slave;
+
+    bool open()
+    {
+        master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+            return false;
+        const char *name = ::ptsname(master);
+        if (!name)
+            return false;
+        slave = QString::fromLocal8Bit(name);
+        return true;
+    }
+    void close()
+    {
+        if (master >= 0)
+            ::close(master);
+        master = -1;
+    }
+    ~Pty() { close(); }
+};
+
+bool writeAll(int fd, const QByteArray &bytes)
+{
+    const char *data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        left -= n;
+    }
+    return true;
+}
+
+class RecordingManager : public SerialPortManager
+{
+public:
+    QList<QByteArray> packets;
+
+protected:
+    void handlePacket(uint8_t *data, int length) override
+    {
+        packets.append(QByteArray(reinterpret_cast<const char *>(data), length));
+    }
+};
+
+// Packet 0x20 makes the handler wait for packet 0x21 (as spiRead does); packet 0x30 makes it
+// run a local loop until packet 0x31 has arrived (as a modal box does).
+class NestingManager : public RecordingManager
+{
+public:
+    QByteArray nestedReply;
+    bool loopSawPacket = false;
+
+protected:
+    void handlePacket(uint8_t *data, int length) override
+    {
+        RecordingManager::handlePacket(data, length);
+        if (length < 1)
+            return;
+        if (data[0] == 0x20) {
+            nestedReply = waitForReply(0x21, 5000);
+        } else if (data[0] == 0x30) {
+            QEventLoop loop;
+            QTimer poll;
+            QObject::connect(&poll, &QTimer::timeout, &loop, [this, &loop] {
+                for (const QByteArray &p : qAsConst(packets))
+                    if (!p.isEmpty() && uint8_t(p.at(0)) == 0x31) {
+                        loopSawPacket = true;
+                        loop.quit();
+                    }
+            });
+            poll.start(5);
+            QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+            loop.exec();
+        }
+    }
+};
+
+} // namespace
+
+class TestSerialPortNested : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void bytesAlreadyReadReachNestedWait_data();
+    void bytesAlreadyReadReachNestedWait();
+    void bytesAlreadyReadReachNestedLoop();
+
+private:
+    bool connect(SerialPortManager &manager);
+
+    Pty pty;
+};
+
+void TestSerialPortNested::init()
+{
+    packet_link_init(
+        [](const uint8_t *data, uint32_t length) -> int64_t {
+            s_peerOut.append(reinterpret_cast<const char *>(data), int(length));
+            return length;
+        },
+        nullptr, kPeerChannel);
+    packet_link_set_crc_xor(SerialPortManager::LinkCrcXor, kPeerChannel);
+    QVERIFY(pty.open());
+}
+
+void TestSerialPortNested::cleanup()
+{
+    pty.close();
+}
+
+bool TestSerialPortNested::connect(SerialPortManager &manager)
+{
+    manager.setPortOverride(pty.slave);
+    manager.start();
+    return manager.isConnected();
+}
+
+void TestSerialPortNested::bytesAlreadyReadReachNestedWait_data()
+{
+    QTest::addColumn<QByteArray>("between");
+    QTest::newRow("back to back") << QByteArray();
+    QTest::newRow("noise and another packet")
+        << (QByteArray::fromHex("112233") + frame(QByteArray::fromHex("0a0b")));
+}
+
+void TestSerialPortNested::bytesAlreadyReadReachNestedWait()
+{
+    QFETCH(QByteArray, between);
+    NestingManager manager;
+    QVERIFY(connect(manager));
+
+    const QByteArray outer = QByteArray::fromHex("2001");
+    const QByteArray reply = QByteArray::fromHex("21aa00bb");
+    // Everything in one write, and nothing after it: the reply is already in the manager's
+    // hands when the outer handler starts waiting.
+    QVERIFY(writeAll(pty.master, frame(outer) + between + frame(reply)));
+    QTRY_VERIFY_WITH_TIMEOUT(!manager.packets.isEmpty() && manager.packets.last() == reply, 8000);
+    QCOMPARE(manager.nestedReply, reply);
+    QCOMPARE(manager.packets.first(), outer);
+}
+
+void TestSerialPortNested::bytesAlreadyReadReachNestedLoop()
+{
+    NestingManager manager;
+    QVERIFY(connect(manager));
+
+    const QByteArray outer = QByteArray::fromHex("3001");
+    const QByteArray inner = QByteArray::fromHex("31");
+    const QByteArray after = QByteArray::fromHex("0c00");
+    const QByteArray innerFrame = frame(inner);
+    const QByteArray afterFrame = frame(after);
+    QVERIFY(writeAll(pty.master, frame(outer) + innerFrame + afterFrame.left(2)));
+    QTRY_VERIFY_WITH_TIMEOUT(manager.packets.size() >= 2, 8000);
+    QVERIFY(manager.loopSawPacket);
+    // A frame still incomplete when the nested loop ended is completed afterwards.
+    QVERIFY(writeAll(pty.master, afterFrame.mid(2)));
+    QTRY_COMPARE(manager.packets.size(), 3);
+    QCOMPARE(manager.packets, (QList<QByteArray> {outer, inner, after}));
+}
+
+QTEST_MAIN(TestSerialPortNested)
+#include "tst_serialportnested.moc"
