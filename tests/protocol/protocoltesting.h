@@ -1,13 +1,18 @@
 #pragma once
 // Test helpers for the protocol endpoint: a raw pseudo-terminal with its own, independent
-// frame codec (so a fault in the shared framing code cannot hide on both sides), and a
-// watcher that answers message boxes.
+// frame codec (so a fault in the shared framing code cannot hide on both sides), a
+// watcher that answers message boxes, and the objects every endpoint test makes.
+
+#include "datapacket.h"
+#include "deviceconfig.h"
+#include "effectlistmodel.h"
 
 #include <QApplication>
 #include <QByteArray>
 #include <QMessageBox>
 #include <QPointer>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QVector>
 #include <QtTest>
@@ -15,6 +20,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <memory>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
@@ -217,6 +223,42 @@ public:
 private:
     QTimer m_timer;
     QList<QPointer<QMessageBox>> m_seen;
+};
+
+// The process-wide objects the endpoint works on, a watcher that answers boxes and a
+// temporary directory, made fresh for every test. The test makes and drops its endpoint
+// between makeObjects() (from init()) and dropObjects() (from cleanup()).
+class EndpointFixture
+{
+protected:
+    // False when the temporary directory could not be made.
+    bool makeObjects()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_data = std::make_unique<DataPacket>();
+        m_config = std::make_unique<DeviceConfig>();
+        m_effects = std::make_unique<EffectListModel>();
+        m_boxes = std::make_unique<BoxWatcher>();
+        return m_dir->isValid();
+    }
+
+    void dropObjects()
+    {
+        m_effects.reset();
+        m_config.reset();
+        m_data.reset();
+        // No test expects a box unless it checks and clears the list itself.
+        if (m_boxes)
+            QCOMPARE(m_boxes->boxes, QStringList());
+        m_boxes.reset();
+        m_dir.reset();
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<DataPacket> m_data;
+    std::unique_ptr<DeviceConfig> m_config;
+    std::unique_ptr<EffectListModel> m_effects;
+    std::unique_ptr<BoxWatcher> m_boxes;
 };
 
 inline QByteArray hex(const char *text)

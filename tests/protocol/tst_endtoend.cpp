@@ -11,14 +11,13 @@
 
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
 
 using namespace testing;
 
-class TestEndToEnd : public QObject
+class TestEndToEnd : public QObject, protected EndpointFixture
 {
     Q_OBJECT
 
@@ -41,28 +40,18 @@ private Q_SLOTS:
 private:
     QVector<QByteArray> receivedTypes(std::initializer_list<int> types) const;
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<DataPacket> m_data;
-    std::unique_ptr<DeviceConfig> m_config;
-    std::unique_ptr<EffectListModel> m_effects;
     std::unique_ptr<SimulatedBase> m_sim;
     std::unique_ptr<TavikComm> m_comm;
-    std::unique_ptr<BoxWatcher> m_boxes;
     std::unique_ptr<QSignalSpy> m_text;
 };
 
 void TestEndToEnd::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_data = std::make_unique<DataPacket>();
-    m_config = std::make_unique<DeviceConfig>();
-    m_effects = std::make_unique<EffectListModel>();
+    QVERIFY(makeObjects());
     m_sim = std::make_unique<SimulatedBase>(m_dir->filePath(QStringLiteral("flash.bin")));
     m_sim->setSeed(7);
     m_sim->setTelemetryRate(200);
     QVERIFY(m_sim->open());
-    m_boxes = std::make_unique<BoxWatcher>();
     m_comm = std::make_unique<TavikComm>(m_config.get(), m_data.get(), m_effects.get());
     m_comm->setSampleFileName(m_dir->filePath(QStringLiteral("samples.csv")));
     m_text = std::make_unique<QSignalSpy>(m_comm.get(), &TavikComm::textDataReceived);
@@ -79,12 +68,7 @@ void TestEndToEnd::cleanup()
     m_text.reset();
     m_comm.reset();
     m_sim.reset();
-    m_effects.reset();
-    m_config.reset();
-    m_data.reset();
-    QCOMPARE(m_boxes->boxes, QStringList());
-    m_boxes.reset();
-    m_dir.reset();
+    dropObjects();
 }
 
 QVector<QByteArray> TestEndToEnd::receivedTypes(std::initializer_list<int> types) const

@@ -10,7 +10,6 @@
 #include "tavikcomm.h"
 
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstring>
@@ -71,7 +70,7 @@ enum Command {
 
 } // namespace
 
-class TestTavikComm : public QObject
+class TestTavikComm : public QObject, protected EndpointFixture
 {
     Q_OBJECT
 
@@ -104,26 +103,16 @@ private Q_SLOTS:
 private:
     void connectComm();
 
-    std::unique_ptr<DataPacket> m_data;
-    std::unique_ptr<DeviceConfig> m_config;
-    std::unique_ptr<EffectListModel> m_effects;
     std::unique_ptr<TestComm> m_comm;
     std::unique_ptr<RawPty> m_pty;
-    std::unique_ptr<BoxWatcher> m_boxes;
-    std::unique_ptr<QTemporaryDir> m_dir;
 };
 
 void TestTavikComm::init()
 {
-    m_data = std::make_unique<DataPacket>();
-    m_config = std::make_unique<DeviceConfig>();
-    m_effects = std::make_unique<EffectListModel>();
+    QVERIFY(makeObjects());
     m_comm = std::make_unique<TestComm>(m_config.get(), m_data.get(), m_effects.get());
     m_pty = std::make_unique<RawPty>();
-    m_boxes = std::make_unique<BoxWatcher>();
-    m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_pty->isValid());
-    QVERIFY(m_dir->isValid());
     m_comm->setSampleFileName(m_dir->filePath(QStringLiteral("samples.csv")));
 }
 
@@ -131,13 +120,7 @@ void TestTavikComm::cleanup()
 {
     m_comm.reset();
     m_pty.reset();
-    m_effects.reset();
-    m_config.reset();
-    m_data.reset();
-    // No test expects a box unless it checks and clears the list itself.
-    QCOMPARE(m_boxes->boxes, QStringList());
-    m_boxes.reset();
-    m_dir.reset();
+    dropObjects();
 }
 
 void TestTavikComm::connectComm()

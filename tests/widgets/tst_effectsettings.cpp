@@ -4,8 +4,8 @@
 #include "deviceconfig.h"
 #include "effectlistmodel.h"
 #include "effectsettings.h"
+#include "linkpeer.h"
 #include "mappingchart.h"
-#include "packetlink.h"
 #include "section.h"
 #include "spinboxslider.h"
 #include "tavikcomm.h"
@@ -24,9 +24,6 @@
 #include <QTest>
 
 #include <cmath>
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
 
 using namespace widgettest;
 
@@ -80,53 +77,6 @@ void type(QWidget *spin, const QString &text)
     QTest::keyClicks(spin, text);
     QTest::keyClick(spin, Qt::Key_Return);
 }
-
-// The base's end of a pseudo-terminal; frames are decoded on packet link channel 1.
-struct FakeBase
-{
-    static QList<QByteArray> &packets()
-    {
-        static QList<QByteArray> list;
-        return list;
-    }
-    int master = -1;
-    QString slave;
-    bool open()
-    {
-        master = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
-            return false;
-        slave = QString::fromLocal8Bit(::ptsname(master));
-        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-        packet_link_init(
-            nullptr,
-            [](uint8_t *data, uint32_t length) {
-                packets().append(QByteArray(reinterpret_cast<char *>(data), int(length)));
-            },
-            1);
-        packet_link_set_crc_xor(SerialPortManager::LinkCrcXor, 1);
-        packets().clear();
-        return true;
-    }
-    void read()
-    {
-        char buffer[4096];
-        for (;;) {
-            pollfd p {master, POLLIN, 0};
-            if (::poll(&p, 1, 0) <= 0)
-                return;
-            const ssize_t n = ::read(master, buffer, sizeof buffer);
-            if (n <= 0)
-                return;
-            packet_link_feed(reinterpret_cast<uint8_t *>(buffer), uint64_t(n), 1);
-        }
-    }
-    ~FakeBase()
-    {
-        if (master >= 0)
-            ::close(master);
-    }
-};
 
 } // namespace
 
@@ -491,8 +441,9 @@ private slots:
         DataPacket data;
         EffectListModel effects;
         TavikComm comm(&config, &data, &effects);
-        FakeBase base;
+        linkpeer::Pty base;
         QVERIFY(base.open());
+        linkpeer::initPeer();
         comm.setPortOverride(base.slave);
         comm.start();
         QVERIFY(QTest::qWaitFor([&comm] { return comm.isConnected(); }, 5000));
@@ -516,17 +467,17 @@ private slots:
         QCOMPARE(edited.y[1], int8_t(-edited.y[3]));
         QVERIFY(config.parametersModified());
 
-        base.read();
-        FakeBase::packets().clear();
+        linkpeer::feedPeer(linkpeer::drain(base.master));
+        linkpeer::peerPackets().clear();
         auto *box = dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
         QTest::mouseClick(box->button(QDialogButtonBox::Apply), Qt::LeftButton);
         QVERIFY(QTest::qWaitFor(
             [&base] {
-                base.read();
-                return !FakeBase::packets().isEmpty();
+                linkpeer::feedPeer(linkpeer::drain(base.master));
+                return !linkpeer::peerPackets().isEmpty();
             },
             5000));
-        const QByteArray sent = FakeBase::packets().first();
+        const QByteArray sent = linkpeer::peerPackets().first();
         QCOMPARE(sent.at(0), char(TavikComm::MsgApplyConfig));
         QCOMPARE(sent.mid(1), buildConfigImage(config));
         QLoggingCategory::setFilterRules(QString());

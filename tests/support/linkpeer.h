@@ -1,0 +1,127 @@
+#pragma once
+// The base's end of a serial link, for tests: framing on packet link channel 1 with the base's
+// CRC XOR, and a pseudo-terminal whose slave the code under test opens while the test holds the
+// master.
+
+#include "packetlink.h"
+#include "serialportmanager.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+namespace linkpeer {
+
+// The test plays the base on packet link channel 1.
+constexpr uint32_t PeerChannel = 1;
+
+inline QByteArray &peerOutput()
+{
+    static QByteArray bytes;
+    return bytes;
+}
+
+inline QList<QByteArray> &peerPackets()
+{
+    static QList<QByteArray> packets;
+    return packets;
+}
+
+inline void initPeer()
+{
+    packet_link_init(
+        [](const uint8_t *data, uint32_t length) -> int64_t {
+            peerOutput().append(reinterpret_cast<const char *>(data), int(length));
+            return length;
+        },
+        [](uint8_t *data, uint32_t length) {
+            peerPackets().append(QByteArray(reinterpret_cast<const char *>(data), int(length)));
+        },
+        PeerChannel);
+    packet_link_set_crc_xor(SerialPortManager::LinkCrcXor, PeerChannel);
+    peerPackets().clear();
+}
+
+// The frame the base would send for this payload.
+inline QByteArray frame(const QByteArray &payload)
+{
+    peerOutput().clear();
+    packet_link_send(reinterpret_cast<const uint8_t *>(payload.constData()),
+        uint32_t(payload.size()), PeerChannel);
+    return peerOutput();
+}
+
+// Feeds bytes the code under test sent into the test's decoder (results land in peerPackets()).
+inline void feedPeer(const QByteArray &bytes)
+{
+    packet_link_feed(
+        reinterpret_cast<const uint8_t *>(bytes.constData()), uint64_t(bytes.size()), PeerChannel);
+}
+
+// Reads whatever is waiting on fd without blocking.
+inline QByteArray drain(int fd)
+{
+    QByteArray out;
+    for (;;) {
+        pollfd p {fd, POLLIN, 0};
+        if (::poll(&p, 1, 0) <= 0 || !(p.revents & POLLIN))
+            break;
+        char buffer[4096];
+        const ssize_t n = ::read(fd, buffer, sizeof(buffer));
+        if (n <= 0)
+            break;
+        out.append(buffer, int(n));
+    }
+    return out;
+}
+
+inline bool writeAll(int fd, const QByteArray &bytes)
+{
+    const char *data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        left -= n;
+    }
+    return true;
+}
+
+// A pseudo-terminal: the code under test opens the slave, the test is the master.
+struct Pty
+{
+    int master = -1;
+    QString slave;
+
+    bool open()
+    {
+        master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+            return false;
+        const char *name = ::ptsname(master);
+        if (!name)
+            return false;
+        slave = QString::fromLocal8Bit(name);
+        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+        return true;
+    }
+    void close()
+    {
+        if (master >= 0)
+            ::close(master);
+        master = -1;
+    }
+    ~Pty() { close(); }
+};
+
+} // namespace linkpeer
