@@ -3,12 +3,9 @@
 # buttons are held and a mock base (umockdev) as the output device.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. tools/lib.sh
 build="${1:-build-screenshot}"
-# An existing build directory keeps its own settings.
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVIK_BUILD_TESTS=ON > /dev/null
-fi
-cmake --build "$build" --target loopback-screenshot -j"$(nproc)"
+build_target "$build" loopback-screenshot
 mkdir -p docs
 QT_QPA_PLATFORM=xcb SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy SDL_JOYSTICK_HIDAPI=0 \
   xvfb-run -a -s "-screen 0 800x600x24" \

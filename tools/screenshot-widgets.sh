@@ -3,12 +3,9 @@
 # docs/*-2x.png): an effect panel and its gain-map dialog with a sample configuration, under Xvfb.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. tools/lib.sh
 build="${1:-build-screenshot}"
-# An existing build directory keeps its own settings.
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVIK_BUILD_TESTS=ON > /dev/null
-fi
-cmake --build "$build" --target widgets-screenshot -j"$(nproc)"
+build_target "$build" widgets-screenshot
 mkdir -p docs
 QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1600x1200x24 -dpi 96" \
   "$build/tests/widgets/widgets-screenshot" docs ""

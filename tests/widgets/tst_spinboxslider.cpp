@@ -23,6 +23,21 @@ private:
         return QLocale().toString(shown, 'f', 1) + QLatin1Char('%');
     }
 
+    // A window with the control and a line edit that can take the focus from it.
+    struct FocusWindow
+    {
+        QWidget window;
+        SpinBoxSlider *spin = new SpinBoxSlider;
+        QLineEdit *other = new QLineEdit;
+
+        FocusWindow()
+        {
+            auto *layout = new QVBoxLayout(&window);
+            layout->addWidget(spin);
+            layout->addWidget(other);
+        }
+    };
+
     // Replaces the text as the user would and commits it with Enter.
     static void type(SpinBoxSlider *spin, const QString &text)
     {
@@ -111,15 +126,12 @@ private slots:
 
     void sliderOnlyWhileFocused()
     {
-        QWidget window;
-        auto *layout = new QVBoxLayout(&window);
-        auto *spin = new SpinBoxSlider;
-        auto *other = new QLineEdit;
-        layout->addWidget(spin);
-        layout->addWidget(other);
+        FocusWindow w;
+        SpinBoxSlider *spin = w.spin;
+        QLineEdit *other = w.other;
         spin->setMinimumRaw(-4096);
         spin->setValue(1234);
-        QVERIFY(showActive(&window));
+        QVERIFY(showActive(&w.window));
         other->setFocus();
         QVERIFY(!spin->popupSlider()->isVisible());
         QVERIFY(!spin->isPopupShown());
@@ -261,12 +273,9 @@ private slots:
 
     void outOfRangeIsShownNotClamped()
     {
-        QWidget window;
-        auto *layout = new QVBoxLayout(&window);
-        auto *spin = new SpinBoxSlider;
-        auto *other = new QLineEdit;
-        layout->addWidget(spin);
-        layout->addWidget(other);
+        FocusWindow w;
+        SpinBoxSlider *spin = w.spin;
+        QLineEdit *other = w.other;
         spin->setMinimumRaw(409);
         QSignalSpy changed(spin, &SpinBoxSlider::valueChanged);
         spin->showValue(0);
@@ -277,7 +286,7 @@ private slots:
         QCOMPARE(spin->text(), QStringLiteral("2.4%"));
 
         // Passing through the field without editing keeps the stored value.
-        QVERIFY(showActive(&window));
+        QVERIFY(showActive(&w.window));
         spin->setFocus();
         QTRY_VERIFY(spin->hasFocus());
         other->setFocus();
