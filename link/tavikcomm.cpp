@@ -349,8 +349,10 @@ void TavikComm::handleFirmwareVersion(const uint8_t *data, int length)
     if (n == available)
         qCWarning(lcLink) << "Firmware version text without a terminating zero; taking its"
                           << available << "bytes";
+    const QString version = QString::fromLatin1(text, n);
+    qCInfo(lcLink).noquote() << "Firmware version" << version;
     if (m_config)
-        m_config->setFirmware(QString::fromLatin1(text, n));
+        m_config->setFirmware(version);
 }
 
 void TavikComm::handleConfig(const uint8_t *data, int length)
