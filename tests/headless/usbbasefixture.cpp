@@ -119,17 +119,42 @@ bool standardRequest(Base *base, const usb_ctrlrequest &setup, QByteArray *answe
     return true;
 }
 
-void submitUrb(Base *base, UMockdevIoctlClient *client)
+// Maps size bytes at offset in data (a client's memory) into this process. On failure the
+// ioctl fails with EFAULT and the result is null; otherwise the caller owns the result.
+UMockdevIoctlData *resolveOrFault(
+    UMockdevIoctlClient *client, UMockdevIoctlData *data, gsize offset, gsize size)
 {
-    UMockdevIoctlData *arg = umockdev_ioctl_client_get_arg(client);
     GError *error = nullptr;
-    g_autoptr(UMockdevIoctlData) urbData
-        = umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_urb), &error);
-    if (!urbData) {
+    UMockdevIoctlData *out = umockdev_ioctl_data_resolve(data, offset, size, &error);
+    if (!out) {
         g_clear_error(&error);
         umockdev_ioctl_client_complete(client, -1, EFAULT);
-        return;
     }
+    return out;
+}
+
+// The same for the ioctl's argument itself.
+UMockdevIoctlData *resolveArgOrFault(UMockdevIoctlClient *client, gsize size)
+{
+    return resolveOrFault(client, umockdev_ioctl_client_get_arg(client), 0, size);
+}
+
+// Completes an URB with this status and length; the client reaps it next.
+void finishUrb(Base *base, UMockdevIoctlClient *client, UMockdevIoctlData *urbData, int status,
+    int actualLength)
+{
+    auto *urb = reinterpret_cast<usbdevfs_urb *>(urbData->data);
+    urb->status = status;
+    urb->actual_length = actualLength;
+    base->reapQueue.push_back(urbData->client_addr);
+    umockdev_ioctl_client_complete(client, 0, 0);
+}
+
+void submitUrb(Base *base, UMockdevIoctlClient *client)
+{
+    g_autoptr(UMockdevIoctlData) urbData = resolveArgOrFault(client, sizeof(usbdevfs_urb));
+    if (!urbData)
+        return;
     auto *urb = reinterpret_cast<usbdevfs_urb *>(urbData->data);
     if (urb->type != USBDEVFS_URB_TYPE_CONTROL || (urb->endpoint & 0x7F) != 0
         || urb->buffer_length < int(sizeof(usb_ctrlrequest))) {
@@ -137,13 +162,10 @@ void submitUrb(Base *base, UMockdevIoctlClient *client)
         umockdev_ioctl_client_complete(client, -1, ENOENT);
         return;
     }
-    g_autoptr(UMockdevIoctlData) buffer = umockdev_ioctl_data_resolve(
-        urbData, offsetof(usbdevfs_urb, buffer), gsize(urb->buffer_length), &error);
-    if (!buffer) {
-        g_clear_error(&error);
-        umockdev_ioctl_client_complete(client, -1, EFAULT);
+    g_autoptr(UMockdevIoctlData) buffer = resolveOrFault(
+        client, urbData, offsetof(usbdevfs_urb, buffer), gsize(urb->buffer_length));
+    if (!buffer)
         return;
-    }
     usb_ctrlrequest setup;
     memcpy(&setup, buffer->data, sizeof setup);
     // The URB's buffer is in host order on the wire format's little-endian fields; this
@@ -197,33 +219,20 @@ void submitUrb(Base *base, UMockdevIoctlClient *client)
         actual = qMin(answer.size(), length);
         memcpy(stage, answer.constData(), size_t(actual));
     }
-    urb->status = ok ? 0 : -EPIPE;
-    urb->actual_length = ok ? actual : 0;
-    base->reapQueue.push_back(urbData->client_addr);
-    umockdev_ioctl_client_complete(client, 0, 0);
+    finishUrb(base, client, urbData, ok ? 0 : -EPIPE, ok ? actual : 0);
 }
 
 void discardUrb(Base *base, UMockdevIoctlClient *client)
 {
-    UMockdevIoctlData *arg = umockdev_ioctl_client_get_arg(client);
-    GError *error = nullptr;
-    g_autoptr(UMockdevIoctlData) urbData
-        = umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_urb), &error);
-    if (!urbData) {
-        g_clear_error(&error);
-        umockdev_ioctl_client_complete(client, -1, EFAULT);
+    g_autoptr(UMockdevIoctlData) urbData = resolveArgOrFault(client, sizeof(usbdevfs_urb));
+    if (!urbData)
         return;
-    }
     if (!base->pending.removeOne(urbData->client_addr)) {
         // Already completed: the kernel answers EINVAL and the URB is reaped normally.
         umockdev_ioctl_client_complete(client, -1, EINVAL);
         return;
     }
-    auto *urb = reinterpret_cast<usbdevfs_urb *>(urbData->data);
-    urb->status = -ENOENT;
-    urb->actual_length = 0;
-    base->reapQueue.push_back(urbData->client_addr);
-    umockdev_ioctl_client_complete(client, 0, 0);
+    finishUrb(base, client, urbData, -ENOENT, 0);
 }
 
 void reapUrb(Base *base, UMockdevIoctlClient *client)
@@ -232,14 +241,9 @@ void reapUrb(Base *base, UMockdevIoctlClient *client)
         umockdev_ioctl_client_complete(client, -1, EAGAIN);
         return;
     }
-    UMockdevIoctlData *arg = umockdev_ioctl_client_get_arg(client);
-    GError *error = nullptr;
-    g_autoptr(UMockdevIoctlData) slot = umockdev_ioctl_data_resolve(arg, 0, sizeof(void *), &error);
-    if (!slot) {
-        g_clear_error(&error);
-        umockdev_ioctl_client_complete(client, -1, EFAULT);
+    g_autoptr(UMockdevIoctlData) slot = resolveArgOrFault(client, sizeof(void *));
+    if (!slot)
         return;
-    }
     const gulong address = base->reapQueue.front();
     base->reapQueue.pop_front();
     memcpy(slot->data, &address, sizeof address);
@@ -253,14 +257,9 @@ gboolean handleIoctl(UMockdevIoctlBase *, UMockdevIoctlClient *client, gpointer 
     const unsigned long request = umockdev_ioctl_client_get_request(client);
     switch (request) {
     case USBDEVFS_GET_CAPABILITIES: {
-        GError *error = nullptr;
-        g_autoptr(UMockdevIoctlData) caps = umockdev_ioctl_data_resolve(
-            umockdev_ioctl_client_get_arg(client), 0, sizeof(uint32_t), &error);
-        if (!caps) {
-            g_clear_error(&error);
-            umockdev_ioctl_client_complete(client, -1, EFAULT);
+        g_autoptr(UMockdevIoctlData) caps = resolveArgOrFault(client, sizeof(uint32_t));
+        if (!caps)
             return TRUE;
-        }
         const uint32_t value = USBDEVFS_CAP_BULK_CONTINUATION | USBDEVFS_CAP_NO_PACKET_SIZE_LIM;
         memcpy(caps->data, &value, sizeof value);
         umockdev_ioctl_client_complete(client, 0, 0);
@@ -289,9 +288,14 @@ struct UsbBaseFixture::Private
     UMockdevTestbed *testbed = nullptr;
     std::vector<std::unique_ptr<Base>> bases;
 
-    Base *base(int i)
+    // Runs f on base i under the base's lock; nothing for an index that names no base.
+    template<class F> void locked(int i, F f)
     {
-        return (i >= 0 && size_t(i) < bases.size()) ? bases[size_t(i)].get() : nullptr;
+        if (i < 0 || size_t(i) >= bases.size())
+            return;
+        Base &base = *bases[size_t(i)];
+        QMutexLocker locker(&base.lock);
+        f(base);
     }
 };
 
@@ -384,10 +388,7 @@ int UsbBaseFixture::baseCount() const
 
 void UsbBaseFixture::withModel(int i, const std::function<void(FirmwareModel &)> &f)
 {
-    if (Base *base = d->base(i)) {
-        QMutexLocker locker(&base->lock);
-        f(base->model);
-    }
+    d->locked(i, [&](Base &base) { f(base.model); });
 }
 
 QByteArray UsbBaseFixture::activeImage(int i)
@@ -399,59 +400,42 @@ QByteArray UsbBaseFixture::activeImage(int i)
 
 QVector<UsbBaseFixture::Request> UsbBaseFixture::vendorRequests(int i)
 {
-    Base *base = d->base(i);
-    if (!base)
-        return {};
-    QMutexLocker locker(&base->lock);
-    return base->vendorRequests;
+    QVector<Request> requests;
+    d->locked(i, [&](Base &base) { requests = base.vendorRequests; });
+    return requests;
 }
 
 void UsbBaseFixture::clearVendorRequests(int i)
 {
-    if (Base *base = d->base(i)) {
-        QMutexLocker locker(&base->lock);
-        base->vendorRequests.clear();
-    }
+    d->locked(i, [](Base &base) { base.vendorRequests.clear(); });
 }
 
 void UsbBaseFixture::setSilent(int i, bool silent)
 {
-    if (Base *base = d->base(i)) {
-        QMutexLocker locker(&base->lock);
-        base->silent = silent;
-    }
+    d->locked(i, [&](Base &base) { base.silent = silent; });
 }
 
 void UsbBaseFixture::setReadOverride(int i, const QByteArray &bytes)
 {
-    if (Base *base = d->base(i)) {
-        QMutexLocker locker(&base->lock);
-        base->hasReadOverride = true;
-        base->readOverride = bytes;
-    }
+    d->locked(i, [&](Base &base) {
+        base.hasReadOverride = true;
+        base.readOverride = bytes;
+    });
 }
 
 void UsbBaseFixture::setWriteLimit(int i, int bytes)
 {
-    if (Base *base = d->base(i)) {
-        QMutexLocker locker(&base->lock);
-        base->writeLimit = bytes;
-    }
+    d->locked(i, [&](Base &base) { base.writeLimit = bytes; });
 }
 
 void UsbBaseFixture::setStallWrites(int i, bool stall)
 {
-    if (Base *base = d->base(i)) {
-        QMutexLocker locker(&base->lock);
-        base->stallWrites = stall;
-    }
+    d->locked(i, [&](Base &base) { base.stallWrites = stall; });
 }
 
 QVector<unsigned long> UsbBaseFixture::unhandledIoctls(int i)
 {
-    Base *base = d->base(i);
-    if (!base)
-        return {};
-    QMutexLocker locker(&base->lock);
-    return base->unhandled;
+    QVector<unsigned long> unhandled;
+    d->locked(i, [&](Base &base) { unhandled = base.unhandled; });
+    return unhandled;
 }
