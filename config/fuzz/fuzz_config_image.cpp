@@ -3,20 +3,14 @@
 
 #include "configimage.h"
 #include "deviceconfig.h"
+#include "fuzzsupport.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 
+using namespace fuzz;
+
 namespace {
-
-void quiet(QtMsgType, const QMessageLogContext &, const QString &) { }
-
-void check(bool ok)
-{
-    if (!ok)
-        std::abort();
-}
 
 // An accepted image encodes to one that decodes to the same record and encodes the same.
 void roundTrip(const DeviceConfig &config)
@@ -37,12 +31,7 @@ void roundTrip(const DeviceConfig &config)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const bool initialised = [] {
-        qInstallMessageHandler(quiet);
-        registerConfigMetaTypes();
-        return true;
-    }();
-    (void)initialised;
+    initialiseOnce();
 
     DeviceConfig config;
     const QByteArray initial = buildConfigImage(config);

@@ -4,29 +4,13 @@
 #include "configfile.h"
 #include "configimage.h"
 #include "deviceconfig.h"
+#include "fuzzsupport.h"
 
-#include <cstdlib>
-
-namespace {
-
-void quiet(QtMsgType, const QMessageLogContext &, const QString &) { }
-
-void check(bool ok)
-{
-    if (!ok)
-        std::abort();
-}
-
-} // namespace
+using namespace fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const bool initialised = [] {
-        qInstallMessageHandler(quiet);
-        registerConfigMetaTypes();
-        return true;
-    }();
-    (void)initialised;
+    initialiseOnce();
 
     DeviceConfig config;
     const QByteArray initial = buildConfigImage(config);
