@@ -34,10 +34,10 @@ SerialPortManager::SerialPortManager()
     s_instance = this;
     packet_link_init(&SerialPortManager::linkWrite, &SerialPortManager::linkPacket, LinkChannel);
     packet_link_set_crc_xor(LinkCrcXor, LinkChannel);
-    // Queued: the port does not signal again while a direct readyRead slot runs, so packets
-    // would not reach a nested event loop started by a packet handler (a modal box, a wait).
-    connect(port.get(), &QSerialPort::readyRead, this, &SerialPortManager::onReadyRead,
-        Qt::QueuedConnection);
+    // Direct: a queued connection would allocate an event per read. The port does not signal
+    // again while this slot runs, so bytes that arrive during a packet handler's nested event
+    // loop are taken from the port when that loop is about to wait (see onReadyRead).
+    connect(port.get(), &QSerialPort::readyRead, this, &SerialPortManager::onReadyRead);
     connect(port.get(), &QSerialPort::errorOccurred, this, &SerialPortManager::onError);
 }
 
@@ -334,29 +334,41 @@ void SerialPortManager::dispatchPacket(uint8_t *data, uint32_t length)
 void SerialPortManager::onReadyRead()
 {
     if (!m_loopHooked) {
-        // A packet handler may run a nested event loop (a modal box, a wait for a reply) while
-        // bytes already taken from the port are still unfed; the port signals no new data for
-        // them, so they are fed when that loop is about to wait.
+        // A packet handler may run a nested event loop (a modal box, a wait for a reply) from
+        // inside this slot. The port does not signal readyRead again meanwhile, and bytes
+        // already read may still be unfed: both are fed when that loop is about to wait.
         if (QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance(thread())) {
             connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
-                if (m_rxDepth > 0 && m_rxFed < m_rxPending.size())
+                if (m_rxDepth == 0)
+                    return;
+                readAvailable();
+                if (m_rxFed < m_rxPending.size())
                     feedPending();
             });
             m_loopHooked = true;
         }
     }
-    if (port->isOpen()) {
-        // Read straight into the shared buffer, whose capacity is kept between reads: no
-        // allocation per read once it has grown to the usual burst.
-        const qint64 available = qMin<qint64>(port->bytesAvailable(), INT_MAX - m_rxPending.size());
-        if (available > 0) {
-            const int old = m_rxPending.size();
-            m_rxPending.resize(old + int(available));
-            const qint64 n = port->read(m_rxPending.data() + old, available);
-            m_rxPending.resize(old + int(qMax<qint64>(n, 0)));
-        }
-    }
-    feedPending();
+    // At the outermost level, also take what the port received during a nested loop after its
+    // last wait: it would not be signalled again.
+    do {
+        readAvailable();
+        feedPending();
+    } while (m_rxDepth == 0 && port->isOpen() && port->bytesAvailable() > 0);
+}
+
+void SerialPortManager::readAvailable()
+{
+    if (!port->isOpen())
+        return;
+    // Read straight into the shared buffer, whose capacity is kept between reads: no
+    // allocation per read once it has grown to the usual burst.
+    const qint64 available = qMin<qint64>(port->bytesAvailable(), INT_MAX - m_rxPending.size());
+    if (available <= 0)
+        return;
+    const int old = m_rxPending.size();
+    m_rxPending.resize(old + int(available));
+    const qint64 n = port->read(m_rxPending.data() + old, available);
+    m_rxPending.resize(old + int(qMax<qint64>(n, 0)));
 }
 
 void SerialPortManager::feedPending()

@@ -95,6 +95,7 @@ private:
     static QSerialPortInfo describePort(const QString &path);
     void openPort(const QString &location, const QSerialPortInfo &info);
     void requestQuit();
+    void readAvailable();
     void feedPending();
 
     std::unordered_multimap<int, ReplyHandler> replyHandlers;
