@@ -4,6 +4,12 @@
 #include <QApplication>
 #include <QMessageBox>
 
+namespace {
+// An answered dialog still open after this long was not closed by its action (for example a
+// file dialog that refused the chosen file); waiting longer would block the test for good.
+constexpr qint64 kCloseGraceMs = 3000;
+} // namespace
+
 ModalAnswerer::ModalAnswerer()
 {
     m_timer.setInterval(20);
@@ -44,9 +50,18 @@ void ModalAnswerer::clear()
 void ModalAnswerer::poll()
 {
     auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-    if (!dialog || !dialog->isVisible() || dialog == m_current)
+    if (!dialog || !dialog->isVisible())
         return;
+    if (dialog == m_current) {
+        if (m_sinceAnswer.elapsed() > kCloseGraceMs) {
+            m_unexpected << QStringLiteral("still open after its answer: ") + dialog->windowTitle();
+            m_current = nullptr;
+            dialog->reject();
+        }
+        return;
+    }
     m_current = dialog;
+    m_sinceAnswer.start();
     connect(dialog, &QDialog::finished, this, [this] { m_current = nullptr; });
     connect(dialog, &QObject::destroyed, this, [this] { m_current = nullptr; });
     if (m_expected.empty()) {

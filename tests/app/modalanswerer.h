@@ -1,8 +1,10 @@
 #pragma once
 // Answers the modal dialogs a test expects, in order, from a timer (a test must never block on
-// one), and closes and records any other modal dialog that shows up.
+// one), and closes and records any other modal dialog that shows up, and any answered dialog
+// that stays open.
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
@@ -26,7 +28,8 @@ public:
     int pending() const { return int(m_expected.size()); }
     // "title: text" of every dialog that was answered, in order.
     const QStringList &answered() const { return m_answered; }
-    // Dialogs nobody expected (closed by rejection).
+    // Dialogs nobody expected, and answered dialogs still open after a while (closed by
+    // rejection).
     const QStringList &unexpected() const { return m_unexpected; }
     void clear();
 
@@ -38,4 +41,5 @@ private:
     QStringList m_answered;
     QStringList m_unexpected;
     QDialog *m_current = nullptr;
+    QElapsedTimer m_sinceAnswer;
 };

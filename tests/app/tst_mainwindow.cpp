@@ -124,13 +124,18 @@ private slots:
 
 private:
     std::unique_ptr<ModalAnswerer> answerer;
+    // This run's own settings store: another run of this test at the same time must not share
+    // the window settings or the display names.
+    QTemporaryDir settingsHome;
 };
 
 void TestMainWindow::initTestCase()
 {
-    QStandardPaths::setTestModeEnabled(true);
+    QVERIFY(settingsHome.isValid());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(settingsHome.path()));
     QCoreApplication::setOrganizationName(QStringLiteral("Tavik"));
     QCoreApplication::setApplicationName(QStringLiteral("BrontelFFB-test"));
+    QVERIFY(QSettings().fileName().startsWith(settingsHome.path()));
     registerConfigMetaTypes();
     initConfiguratorResources();
 }
