@@ -322,9 +322,9 @@ void MainWindow::importConfiguration()
     if (result) {
         statusBar()->showMessage(QStringLiteral("Configuration Imported Successfully"), 2000);
     } else {
+        // The status bar keeps the message users and their guides know; the log says why.
         qCWarning(lcApp).noquote() << "Import of" << file << "failed:" << result.error;
-        statusBar()->showMessage(
-            QStringLiteral("Unable to parse configuration file: %1").arg(result.error), 5000);
+        statusBar()->showMessage(QStringLiteral("Unable to parse configuration file"), 1000);
     }
 }
 
@@ -345,8 +345,7 @@ void MainWindow::exportConfiguration()
         statusBar()->showMessage(QStringLiteral("Configuration Exported Successfully"), 2000);
     } else {
         qCWarning(lcApp).noquote() << "Export to" << file << "failed:" << result.error;
-        statusBar()->showMessage(
-            QStringLiteral("Failed to Export Configuration: %1").arg(result.error), 5000);
+        statusBar()->showMessage(QStringLiteral("Failed to Export Configuration"), 2000);
     }
 }
 

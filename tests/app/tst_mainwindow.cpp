@@ -101,6 +101,7 @@ private slots:
     void commandsWhileDisconnectedSendNothing();
     void connectsAndShowsTheConfiguration();
     void applySendsTheEditedConfiguration();
+    void receivedValuesGoBackUnchanged();
     void storeWritesTheStoredImage();
     void resetOnlyAfterYes();
     void revertRestoresTheBaseValues();
@@ -284,6 +285,38 @@ void TestMainWindow::applySendsTheEditedConfiguration()
     QTRY_COMPARE(rig.sim.model().activeField("master_gain"), gain);
     QCOMPARE(rig.sim.model().activeImage(), buildConfigImage(rig.config));
     QCOMPARE(rig.sim.model().storedImage(), stored);
+}
+
+void TestMainWindow::receivedValuesGoBackUnchanged()
+{
+    Rig rig;
+    // Values no control shows exactly or that lie outside the controls' ranges, and names
+    // longer than their fields or not valid UTF-8.
+    QByteArray image = rig.sim.model().activeImage();
+    QVERIFY(ImageFields::write(image, "default_spring_coef_pos_x", 1000));
+    QVERIFY(ImageFields::write(image, "default_spring_coef_neg_y", -4097));
+    QVERIFY(ImageFields::write(image, "endstop_pos_x", 100));
+    QVERIFY(ImageFields::write(image, "frictionP", 65535));
+    QVERIFY(ImageFields::write(image, "hires_mode_scale", 1));
+    QVERIFY(ImageFields::write(image, "spring_lpf_hz", 255));
+    QVERIFY(
+        ImageFields::writeBytes(image, "device_name", QByteArray("ABCDEFGHIJKLMNOPQR\xff\xe9")));
+    QVERIFY(ImageFields::writeBytes(image, "config_name", QByteArray("Twenty characters!!!")));
+    QVERIFY(rig.sim.model().applyImage(image));
+    const QByteArray odd = rig.sim.model().activeImage();
+
+    QVERIFY(rig.connect());
+    QVERIFY(rig.waitForConfig());
+    QTest::qWait(200);
+    QVERIFY(!rig.config.parametersModified());
+    QVERIFY(!rig.window->hasUnappliedChanges());
+    QVERIFY(!rig.window->windowTitle().endsWith(QStringLiteral("*")));
+
+    const int sent = rig.received(2);
+    rig.find<QPushButton>("button_write_config")->click();
+    QTRY_COMPARE(rig.received(2), sent + 1);
+    QCOMPARE(rig.sim.model().activeImage(), odd);
+    QCOMPARE(buildConfigImage(rig.config), odd);
 }
 
 void TestMainWindow::storeWritesTheStoredImage()
@@ -480,9 +513,7 @@ void TestMainWindow::failingImportChangesNothing()
         dialog->accept(); // QFileDialog::accept, through the public base
     });
     rig.find<QPushButton>("b_import")->click();
-    QVERIFY2(rig.message().startsWith(QStringLiteral("Unable to parse configuration file")),
-        qPrintable(rig.message()));
-    QVERIFY2(rig.message().contains(QStringLiteral("swap_xy")), qPrintable(rig.message()));
+    QCOMPARE(rig.message(), QStringLiteral("Unable to parse configuration file"));
     QCOMPARE(buildConfigImage(rig.config), before);
 }
 
