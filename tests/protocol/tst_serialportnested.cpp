@@ -87,6 +87,9 @@ class NestingManager : public RecordingManager
 public:
     QByteArray nestedReply;
     bool loopSawPacket = false;
+    // Written to the base's end by the handler of packet 0x40.
+    int master = -1;
+    QByteArray lateFrame;
 
 protected:
     void handlePacket(uint8_t *data, int length) override
@@ -109,6 +112,14 @@ protected:
             poll.start(5);
             QTimer::singleShot(5000, &loop, &QEventLoop::quit);
             loop.exec();
+        } else if (data[0] == 0x40) {
+            // Bytes that arrive while the handler processes events without ever waiting: the
+            // port takes them in but does not signal them.
+            writeAll(master, lateFrame);
+            for (int i = 0; i < 20; ++i) {
+                ::usleep(2000);
+                QCoreApplication::processEvents();
+            }
         }
     }
 };
@@ -126,6 +137,7 @@ private Q_SLOTS:
     void bytesAlreadyReadReachNestedWait_data();
     void bytesAlreadyReadReachNestedWait();
     void bytesAlreadyReadReachNestedLoop();
+    void bytesTakenInDuringHandlerAreDelivered();
 
 private:
     bool connect(SerialPortManager &manager);
@@ -198,6 +210,20 @@ void TestSerialPortNested::bytesAlreadyReadReachNestedLoop()
     QVERIFY(writeAll(pty.master, afterFrame.mid(2)));
     QTRY_COMPARE(manager.packets.size(), 3);
     QCOMPARE(manager.packets, (QList<QByteArray> {outer, inner, after}));
+}
+
+void TestSerialPortNested::bytesTakenInDuringHandlerAreDelivered()
+{
+    NestingManager manager;
+    QVERIFY(connect(manager));
+    const QByteArray outer = QByteArray::fromHex("4001");
+    const QByteArray late = QByteArray::fromHex("41bb");
+    manager.master = pty.master;
+    manager.lateFrame = frame(late);
+    QVERIFY(writeAll(pty.master, frame(outer)));
+    // Nothing else is written: the late packet must not wait for more bytes to come.
+    QTRY_COMPARE_WITH_TIMEOUT(manager.packets.size(), 2, 3000);
+    QCOMPARE(manager.packets, (QList<QByteArray> {outer, late}));
 }
 
 QTEST_MAIN(TestSerialPortNested)
