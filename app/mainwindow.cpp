@@ -396,6 +396,12 @@ void MainWindow::closeEvent(QCloseEvent *event)
         const auto answer = box.standardButton(box.clickedButton());
         if (answer == QMessageBox::Apply) {
             applyConfiguration();
+            // The base may have gone while the question was open: then nothing was sent, the
+            // status bar says why, and the window stays with the changes.
+            if (m_unapplied) {
+                event->ignore();
+                return;
+            }
             // Close again once the event loop has written the configuration to the port.
             m_closeConfirmed = true;
             event->ignore();

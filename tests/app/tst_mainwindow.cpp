@@ -119,6 +119,7 @@ private slots:
     void modifiedMarkerAndCloseQuestion();
     void closingWithoutChangesAsksNothing();
     void closeQuestionWhileDisconnectedOffersNoApply();
+    void applyFromCloseQuestionAfterUnplugKeepsWindow();
     void eachImageRewritesTheDisplayName();
     void windowSettingsPersist();
     void naturalSizeWithoutSettings();
@@ -659,6 +660,31 @@ void TestMainWindow::closeQuestionWhileDisconnectedOffersNoApply()
     });
     QVERIFY(rig.window->close());
     QVERIFY(!hadApply);
+}
+
+void TestMainWindow::applyFromCloseQuestionAfterUnplugKeepsWindow()
+{
+    Rig rig;
+    QVERIFY(rig.connect());
+    QVERIFY(rig.waitForConfig());
+    rig.config.set_master_gain(rig.config.master_gain() ^ 8);
+    // The base goes while the question is open; the user still answers Apply.
+    answerer->expect([&](QDialog *dialog) {
+        auto *box = qobject_cast<QMessageBox *>(dialog);
+        QVERIFY(box);
+        QVERIFY(box->button(QMessageBox::Apply));
+        rig.sim.close();
+        QVERIFY(QTest::qWaitFor([&] { return !rig.comm.isConnected(); }, 5000));
+        box->button(QMessageBox::Apply)->click();
+    });
+    QVERIFY(!rig.window->close());
+    QTest::qWait(500);
+    QVERIFY(rig.window->isVisible());
+    QVERIFY(rig.window->hasUnappliedChanges());
+    QCOMPARE(rig.message(), QStringLiteral("Not connected"));
+
+    answerer->expectMessageBox(QMessageBox::Discard);
+    QVERIFY(rig.window->close());
 }
 
 void TestMainWindow::eachImageRewritesTheDisplayName()
