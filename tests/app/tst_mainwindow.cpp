@@ -116,6 +116,7 @@ private slots:
     void titleAndStatusLabel_data();
     void titleAndStatusLabel();
     void nameFieldsShowWithoutWritingBack();
+    void firmwareTextShownAsPlainText();
     void modifiedMarkerAndCloseQuestion();
     void closingWithoutChangesAsksNothing();
     void closeQuestionWhileDisconnectedOffersNoApply();
@@ -602,6 +603,17 @@ void TestMainWindow::nameFieldsShowWithoutWritingBack()
     // Typing writes the record.
     rig.find<QLineEdit>("ln_config_name")->setText(QStringLiteral("Typed"));
     QCOMPARE(rig.config.config_name().toString(), QStringLiteral("Typed"));
+}
+
+void TestMainWindow::firmwareTextShownAsPlainText()
+{
+    Rig rig;
+    // The firmware string comes from the base: markup in it is text, never rendered.
+    const QString firmware = QStringLiteral("<b>2.0</b><img src=\"/etc/hostname\">");
+    rig.config.setFirmware(firmware);
+    auto *label = rig.find<QLabel>("label_fw_version");
+    QCOMPARE(label->text(), firmware);
+    QCOMPARE(label->textFormat(), Qt::PlainText);
 }
 
 void TestMainWindow::modifiedMarkerAndCloseQuestion()
