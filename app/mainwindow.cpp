@@ -172,9 +172,10 @@ void MainWindow::updateStatus()
         = QStringLiteral("Motor X: %1, Y: %2 | USB: %3")
               .arg(motorFaultName(fault >> 4), motorFaultName(fault),
                   connected ? QStringLiteral("<b>Connected</b>") : QStringLiteral("Disconnected"));
+    // The marker stays short so the permanent label never widens the window; the reason is
+    // in its tool tip (and the endpoint's error box showed it in full).
     if (!m_refusedReason.isEmpty())
-        text += QStringLiteral(" | <span style=\"color:#c00000;\">Configuration refused: %1</span>")
-                    .arg(m_refusedReason.toHtmlEscaped());
+        text += QStringLiteral(" | <span style=\"color:#c00000;\">Configuration refused</span>");
     if (modified)
         text += QStringLiteral(" | <b>*</b> Modified");
 
@@ -187,6 +188,9 @@ void MainWindow::updateStatus()
 
     setWindowTitle(title);
     statusLabel->setText(text);
+    statusLabel->setToolTip(m_refusedReason.isEmpty()
+            ? QString()
+            : QStringLiteral("Configuration refused: %1").arg(m_refusedReason));
 }
 
 void MainWindow::onConnectedChanged(bool connected)
@@ -233,8 +237,7 @@ void MainWindow::onConfigReceived()
 void MainWindow::onConfigRefused(const QString &reason)
 {
     m_refusedReason = reason.isEmpty() ? QStringLiteral("incompatible version") : reason;
-    statusBar()->showMessage(
-        QStringLiteral("Configuration refused: %1").arg(m_refusedReason), 5000);
+    statusBar()->showMessage(QStringLiteral("Configuration refused"), 5000);
     updateCommandButtons();
     updateStatus();
 }

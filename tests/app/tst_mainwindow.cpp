@@ -82,6 +82,17 @@ struct Rig
     int received(uint8_t type) const { return sim.model().receivedCount(type); }
 };
 
+// Chooses a file in a (non-native) file dialog as if typed. QFileDialog::selectFile leaves the
+// name field alone while that field has the focus, which depends on window activation; take
+// the focus away first so the choice always lands.
+void chooseFile(QFileDialog *dialog, const QString &file)
+{
+    if (QWidget *focus = dialog->focusWidget())
+        focus->clearFocus();
+    dialog->selectFile(file);
+    QCOMPARE(dialog->selectedFiles(), QStringList(file));
+}
+
 const char *const kRowButtons[]
     = {"button_revert", "button_write_config", "button_reload_config", "button_store_config"};
 
@@ -108,6 +119,7 @@ private slots:
     void loadReadsTheStoredConfiguration();
     void unplugDisablesTheControls();
     void refusedImageKeepsApplyDisabled();
+    void longStatusKeepsTheWindowSize();
     void exportImportRoundTrip();
     void failingImportChangesNothing();
     void cancelledDialogsChangeNothing();
@@ -436,6 +448,36 @@ void TestMainWindow::refusedImageKeepsApplyDisabled()
     QVERIFY(rig.find<QPushButton>("button_store_config")->isEnabled());
 }
 
+void TestMainWindow::longStatusKeepsTheWindowSize()
+{
+    Rig rig;
+    QVERIFY(QTest::qWaitForWindowExposed(rig.window.get()));
+    const QSize natural = rig.window->size();
+    const int leftWidth = rig.find<QWidget>("left_frame")->width();
+
+    // An unsent edit and a refused image with the endpoint's (long) reason.
+    rig.data.set_mot_fault(0x00);
+    rig.config.set_master_gain(rig.config.master_gain() ^ 1);
+    const QString reason = QStringLiteral(
+        "Incompatible configuration version 182 (expected 181): update firmware and/or software");
+    emit rig.comm.configRefused(reason);
+    QCoreApplication::processEvents();
+    QVERIFY(rig.label().contains(QStringLiteral("Configuration refused")));
+    QVERIFY(rig.window->statusLabelWidget()->toolTip().contains(reason));
+    QCOMPARE(rig.message(), QStringLiteral("Configuration refused"));
+    QCOMPARE(rig.window->size(), natural);
+    QCOMPARE(rig.find<QWidget>("left_frame")->width(), leftWidth);
+
+    // Room the user gives the window goes to the tabs, not to the live view.
+    const int tabsWidth = rig.find<QWidget>("tabWidget")->width();
+    rig.window->resize(natural + QSize(300, 0));
+    QTRY_COMPARE(rig.find<QWidget>("tabWidget")->width(), tabsWidth + 300);
+    QCOMPARE(rig.find<QWidget>("left_frame")->width(), leftWidth);
+    rig.config.setParametersModified(false);
+    answerer->expectMessageBox(QMessageBox::Discard);
+    QVERIFY(rig.window->close());
+}
+
 void TestMainWindow::exportImportRoundTrip()
 {
     QTemporaryDir dir;
@@ -458,7 +500,7 @@ void TestMainWindow::exportImportRoundTrip()
         caption = fileDialog->windowTitle();
         filters = fileDialog->nameFilters();
         suggestion = fileDialog->selectedFiles().value(0);
-        fileDialog->selectFile(file);
+        chooseFile(fileDialog, file);
         dialog->accept(); // QFileDialog::accept, through the public base
     });
     rig.find<QPushButton>("b_export")->click();
@@ -483,7 +525,7 @@ void TestMainWindow::exportImportRoundTrip()
         caption = fileDialog->windowTitle();
         filters = fileDialog->nameFilters();
         startDir = fileDialog->directory().absolutePath();
-        fileDialog->selectFile(file);
+        chooseFile(fileDialog, file);
         dialog->accept(); // QFileDialog::accept, through the public base
     });
     rig.find<QPushButton>("b_import")->click();
@@ -511,7 +553,7 @@ void TestMainWindow::failingImportChangesNothing()
     answerer->expect([&](QDialog *dialog) {
         auto *fileDialog = qobject_cast<QFileDialog *>(dialog);
         QVERIFY(fileDialog);
-        fileDialog->selectFile(file);
+        chooseFile(fileDialog, file);
         dialog->accept(); // QFileDialog::accept, through the public base
     });
     rig.find<QPushButton>("b_import")->click();
