@@ -14,19 +14,6 @@ namespace linktest {
 
 using namespace linkpeer;
 
-// A manager whose packet handler records every packet.
-class RecordingManager : public SerialPortManager
-{
-public:
-    QList<QByteArray> packets;
-
-protected:
-    void handlePacket(uint8_t *data, int length) override
-    {
-        packets.append(QByteArray(reinterpret_cast<const char *>(data), length));
-    }
-};
-
 struct LogLine
 {
     QtMsgType type;

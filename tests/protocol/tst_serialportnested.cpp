@@ -1,84 +1,17 @@
 // The serial port manager's read path when a packet handler runs a nested event loop: bytes the
 // manager has already taken from the port must reach that loop, not wait for more bytes to come.
 
-#include "packetlink.h"
-#include "serialportmanager.h"
+#include "linkpeer.h"
 
 #include <QEventLoop>
 #include <QTimer>
 #include <QtTest>
 
-#include <cerrno>
-#include <cstdlib>
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
 
-// The test plays the base on channel 1 (channel 0 is the manager's).
-constexpr uint32_t kPeerChannel = 1;
-QByteArray s_peerOut;
-
-QByteArray frame(const QByteArray &payload)
-{
-    s_peerOut.clear();
-    packet_link_send(reinterpret_cast<const uint8_t *>(payload.constData()),
-        uint32_t(payload.size()), kPeerChannel);
-    return s_peerOut;
-}
-
-struct Pty
-{
-    int master = -1;
-    QString slave;
-
-    bool open()
-    {
-        master = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
-            return false;
-        const char *name = ::ptsname(master);
-        if (!name)
-            return false;
-        slave = QString::fromLocal8Bit(name);
-        return true;
-    }
-    void close()
-    {
-        if (master >= 0)
-            ::close(master);
-        master = -1;
-    }
-    ~Pty() { close(); }
-};
-
-bool writeAll(int fd, const QByteArray &bytes)
-{
-    const char *data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, data, size_t(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        left -= n;
-    }
-    return true;
-}
-
-class RecordingManager : public SerialPortManager
-{
-public:
-    QList<QByteArray> packets;
-
-protected:
-    void handlePacket(uint8_t *data, int length) override
-    {
-        packets.append(QByteArray(reinterpret_cast<const char *>(data), length));
-    }
-};
+using namespace linkpeer;
 
 // Packet 0x20 makes the handler wait for packet 0x21 (as spiRead does); packet 0x30 makes it
 // run a local loop until packet 0x31 has arrived (as a modal box does).
@@ -131,6 +64,8 @@ class TestSerialPortNested : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The data functions build frames before the first init().
+    void initTestCase() { initPeer(); }
     void init();
     void cleanup();
 
@@ -147,13 +82,7 @@ private:
 
 void TestSerialPortNested::init()
 {
-    packet_link_init(
-        [](const uint8_t *data, uint32_t length) -> int64_t {
-            s_peerOut.append(reinterpret_cast<const char *>(data), int(length));
-            return length;
-        },
-        nullptr, kPeerChannel);
-    packet_link_set_crc_xor(SerialPortManager::LinkCrcXor, kPeerChannel);
+    initPeer();
     QVERIFY(pty.open());
 }
 

@@ -124,4 +124,17 @@ struct Pty
     ~Pty() { close(); }
 };
 
+// A manager whose packet handler records every packet.
+class RecordingManager : public SerialPortManager
+{
+public:
+    QList<QByteArray> packets;
+
+protected:
+    void handlePacket(uint8_t *data, int length) override
+    {
+        packets.append(QByteArray(reinterpret_cast<const char *>(data), length));
+    }
+};
+
 } // namespace linkpeer
