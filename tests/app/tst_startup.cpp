@@ -9,7 +9,6 @@
 #include <QImage>
 #include <QProcess>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QStyle>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -57,15 +56,18 @@ private slots:
 
 private:
     QString programPath() const;
+    // This run's own settings store, so another run at the same time cannot change "path".
+    QTemporaryDir settingsHome;
 };
 
 void TestStartup::initTestCase()
 {
-    QStandardPaths::setTestModeEnabled(true);
+    QVERIFY(settingsHome.isValid());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(settingsHome.path()));
     Startup::setIdentity();
     QCOMPARE(QCoreApplication::organizationName(), QStringLiteral("Tavik"));
     QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("BrontelFFB"));
-    QSettings().clear();
+    QVERIFY(QSettings().fileName().startsWith(settingsHome.path()));
     Startup::configureApplication();
 }
 
