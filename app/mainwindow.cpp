@@ -336,9 +336,16 @@ void MainWindow::exportConfiguration()
     QString suggestion = suggestedExportName(m_config->config_name(), QDateTime::currentDateTime());
     if (!m_exportPath.isEmpty())
         suggestion = m_exportPath + QLatin1Char('/') + suggestion;
-    const QString file = QFileDialog::getSaveFileName(this,
-        QStringLiteral("Export FFB Device Configuration"), suggestion,
-        QStringLiteral("FFB Device Config (*.tavconf)"), nullptr, QFileDialog::DontUseNativeDialog);
+    QFileDialog dialog(this, QStringLiteral("Export FFB Device Configuration"), suggestion,
+        QStringLiteral("FFB Device Config (*.tavconf)"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // A name typed without the extension still gives a file the import dialog lists (and the
+    // overwrite question is asked for that name).
+    dialog.setDefaultSuffix(QStringLiteral("tavconf"));
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QString file = dialog.selectedFiles().value(0);
     if (file.isEmpty())
         return;
     m_exportPath = QFileInfo(file).absolutePath();

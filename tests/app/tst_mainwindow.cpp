@@ -121,6 +121,7 @@ private slots:
     void refusedImageKeepsApplyDisabled();
     void longStatusKeepsTheWindowSize();
     void exportImportRoundTrip();
+    void exportAddsTheExtension();
     void failingImportChangesNothing();
     void cancelledDialogsChangeNothing();
     void suggestedExportName_data();
@@ -535,6 +536,26 @@ void TestMainWindow::exportImportRoundTrip()
     QCOMPARE(rig.message(), QStringLiteral("Configuration Imported Successfully"));
     QCOMPARE(buildConfigImage(rig.config), exported);
     QVERIFY(rig.window->windowTitle().endsWith(QStringLiteral(" - My Setup *")));
+}
+
+void TestMainWindow::exportAddsTheExtension()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    Rig rig;
+    answerer->expect([&](QDialog *dialog) {
+        auto *fileDialog = qobject_cast<QFileDialog *>(dialog);
+        QVERIFY(fileDialog);
+        // Typed without the extension.
+        if (QWidget *focus = fileDialog->focusWidget())
+            focus->clearFocus();
+        fileDialog->selectFile(dir.filePath(QStringLiteral("evening")));
+        dialog->accept(); // QFileDialog::accept, through the public base
+    });
+    rig.find<QPushButton>("b_export")->click();
+    QCOMPARE(rig.message(), QStringLiteral("Configuration Exported Successfully"));
+    QVERIFY(QFileInfo::exists(dir.filePath(QStringLiteral("evening.tavconf"))));
+    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("evening"))));
 }
 
 void TestMainWindow::failingImportChangesNothing()
