@@ -3,9 +3,9 @@
 #include "configkind.h"
 #include "configlog.h"
 #include "deviceconfig.h"
+#include "savefile.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <cmath>
 #include <limits>
 #include <nlohmann/json.hpp>
@@ -195,23 +195,9 @@ ConfigFileResult exportConfig(const DeviceConfig &config, const QString &path,
     const QString &serialNumber, const QDateTime &exportDate)
 {
     const std::string text = configToJson(config, serialNumber, exportDate);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qCWarning(lcConfig) << "export: cannot open" << path << file.errorString();
-        return ConfigFileResult::failure(
-            QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
-    }
-    if (file.write(text.data(), qint64(text.size())) != qint64(text.size())) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        qCWarning(lcConfig) << "export: write failed" << path << reason;
+    QString reason;
+    if (!saveFileAtomically(path, QByteArray::fromStdString(text), &reason))
         return ConfigFileResult::failure(QStringLiteral("Cannot write %1: %2").arg(path, reason));
-    }
-    if (!file.commit()) {
-        qCWarning(lcConfig) << "export: commit failed" << path << file.errorString();
-        return ConfigFileResult::failure(
-            QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
-    }
     qCInfo(lcConfig) << "exported configuration to" << path;
     return ConfigFileResult::success();
 }

@@ -1,10 +1,10 @@
 #include "firmwaremodel.h"
 
 #include "imagefields.h"
+#include "savefile.h"
 #include "simlog.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
@@ -130,8 +130,10 @@ bool FirmwareModel::applyImage(const QByteArray &image, QString *error)
 
 void FirmwareModel::store()
 {
-    m_stored = m_active;
-    saveFlash();
+    // A store that did not reach the flash file leaves the stored configuration as it was, so
+    // what the base reports and reverts to stays what it would start from next time.
+    if (saveFlash(m_active))
+        m_stored = m_active;
 }
 
 void FirmwareModel::revertToStored()
@@ -170,17 +172,15 @@ void FirmwareModel::loadFlash()
     m_stored = data;
 }
 
-void FirmwareModel::saveFlash()
+bool FirmwareModel::saveFlash(const QByteArray &image)
 {
     m_flashError.clear();
     if (m_flashPath.isEmpty())
-        return;
-    QSaveFile file(m_flashPath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(m_stored) != m_stored.size()
-        || !file.commit()) {
-        m_flashError = file.errorString();
-        qCWarning(lcSim) << "cannot write flash file" << m_flashPath << m_flashError;
-    }
+        return true;
+    if (saveFileAtomically(m_flashPath, image, &m_flashError))
+        return true;
+    qCWarning(lcSim) << "cannot write flash file" << m_flashPath << m_flashError;
+    return false;
 }
 
 void FirmwareModel::setSeed(quint32 seed)

@@ -37,7 +37,8 @@ public:
     // Makes image the active configuration; refuses a wrong size or version (error filled,
     // active image unchanged).
     bool applyImage(const QByteArray &image, QString *error = nullptr);
-    // Active -> stored (and to the flash file when there is one).
+    // Active -> stored (and to the flash file when there is one). When the flash file cannot be
+    // written, the stored image and the previous flash file stay as they were (see flashError).
     void store();
     // Stored -> active.
     void revertToStored();
@@ -123,7 +124,7 @@ private:
     void text(QVector<QByteArray> *out, const QString &line);
     void activeChanged();
     void loadFlash();
-    void saveFlash();
+    bool saveFlash(const QByteArray &image);
     void stepPhysics();
     double axisForce(int axis) const;
     QByteArray effectReport(int slot) const;

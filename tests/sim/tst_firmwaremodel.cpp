@@ -1,3 +1,4 @@
+#include "filesizelimit.h"
 #include "firmwaremodel.h"
 
 #include <QTemporaryDir>
@@ -52,6 +53,7 @@ private Q_SLOTS:
     void configCommands();
     void resetNeedsItsKey();
     void flashKeepsTheStoredImage();
+    void failedStoreTellsAndKeepsTheFlash();
     void corruptFlashFallsBackToDefaults();
     void deterministicWithSeed();
     void telemetryRateAndSamples();
@@ -153,6 +155,46 @@ void TestFirmwareModel::flashKeepsTheStoredImage()
     QCOMPARE(again.storedImage(), image);
     again.revertToStored();
     QCOMPARE(again.activeImage(), image);
+}
+
+void TestFirmwareModel::failedStoreTellsAndKeepsTheFlash()
+{
+    QTemporaryDir dir;
+    const QString flash = dir.filePath(QStringLiteral("flash.bin"));
+    QByteArray first = FirmwareModel::defaultImage();
+    first[17] = char(7);
+    QByteArray second = first;
+    second[17] = char(9);
+    FirmwareModel m(flash);
+    QVERIFY(m.applyImage(first));
+    QCOMPARE(
+        send(m, QByteArray(1, char(9))), QVector<QByteArray> {QByteArray("\0Config stored\n", 15)});
+
+    QVERIFY(m.applyImage(second));
+    QVector<QByteArray> answer;
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("save: write failed"));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("cannot write flash file"));
+    {
+        // The flash image does not fit under the limit, as on a full disk.
+        FileSizeLimit limit(100);
+        QVERIFY(limit.isActive());
+        answer = send(m, QByteArray(1, char(9)));
+    }
+    QCOMPARE(answer.size(), 1);
+    QVERIFY2(
+        answer[0].startsWith(QByteArray("\0Config store failed: ", 22)), answer[0].constData() + 1);
+    QVERIFY(!m.flashError().isEmpty());
+    // The base tells the truth: its stored configuration is still the one in the flash file.
+    QCOMPARE(m.storedImage(), first);
+    QCOMPARE(m.activeImage(), second);
+    FirmwareModel restarted(flash);
+    QCOMPARE(restarted.storedImage(), first);
+
+    // Once there is room again, the store goes through.
+    QCOMPARE(
+        send(m, QByteArray(1, char(9))), QVector<QByteArray> {QByteArray("\0Config stored\n", 15)});
+    QCOMPARE(m.flashError(), QString());
+    QCOMPARE(FirmwareModel(flash).storedImage(), second);
 }
 
 void TestFirmwareModel::corruptFlashFallsBackToDefaults()
