@@ -6,15 +6,19 @@
 
 #include <QtGlobal>
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace fuzz {
 
-// Aborts, so that libFuzzer keeps the input, when a property does not hold.
-inline void check(bool ok)
+// Aborts, so that libFuzzer keeps the input, when a property does not hold; names the line of
+// the failed check first.
+inline void check(bool ok, const char *file = __builtin_FILE(), int line = __builtin_LINE())
 {
-    if (!ok)
+    if (!ok) {
+        std::fprintf(stderr, "fuzz check failed at %s:%d\n", file, line);
         std::abort();
+    }
 }
 
 // Call first in LLVMFuzzerTestOneInput: the parsers' diagnostics would drown the fuzzer's output.
