@@ -92,6 +92,8 @@ int main(int argc, char **argv)
     MainWindow window(&deviceConfig, &comm, &dataPacket, &effectList);
     if (!options.screenshot.isEmpty())
         arrangeScreenshot(&window, &comm, options.screenshot);
+    if (options.startupProbe)
+        Startup::probeFirstShow(&window);
     window.show();
     // The first port check runs at once and may show the device chooser; rejecting it
     // queues the end of the program, which exec() then carries out with status 0.

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+class QWidget;
+
 namespace Startup {
 
 constexpr const char *kOrganisation = "Tavik";
@@ -14,6 +16,7 @@ struct Options
 {
     QString port; // --port PATH, else the environment variable TAVIK_PORT
     QString screenshot; // --screenshot FILE: save a picture of the window and quit
+    bool startupProbe = false; // --startup-probe: report when the window first shows, then quit
 };
 
 // Sets the identity; call right after the application object exists.
@@ -21,6 +24,9 @@ void setIdentity();
 // Style, symbol font, type aliases, numeric locale and the "path" settings key.
 void configureApplication();
 Options parseOptions(const QStringList &arguments, const QString &portFromEnvironment);
+// Prints "startup: window shown after N ms" (since the process started) on standard output once
+// window has painted for the first time, then ends the program with status 0.
+void probeFirstShow(QWidget *window);
 // False under the offscreen and minimal platforms, where no one could answer a message box.
 bool displayAvailable();
 

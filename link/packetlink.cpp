@@ -136,8 +136,70 @@ void packet_link_feed(const uint8_t *data, uint64_t length, uint32_t channel)
     PacketLinkChannel *ch = channelAt(channel);
     if (!ch || !data)
         return;
-    for (uint64_t i = 0; i < length; ++i)
-        feedOne(*ch, data[i]);
+    // feedOne's state machine with the decoder's state in locals: stores into rx_buf may alias
+    // the channel's fields, so working on the struct directly reloads them for every byte. The
+    // state goes back to the channel before a frame is delivered, since the callback may feed
+    // this channel again, and is read afresh afterwards.
+    uint32_t state = ch->state;
+    uint32_t count = ch->rx_count;
+    uint32_t pos = ch->block_pos;
+    uint32_t code = ch->block_code;
+    uint8_t *const buf = ch->rx_buf;
+    for (uint64_t i = 0; i < length; ++i) {
+        const uint8_t b = data[i];
+        if (state == PacketLinkInBlock) {
+            if (b != 0) {
+                if (count < PACKET_LINK_BUF_SIZE)
+                    buf[count++] = b;
+                if (++pos == code) {
+                    if (code != 0xFF && count < PACKET_LINK_BUF_SIZE)
+                        buf[count++] = 0;
+                    state = PacketLinkAwaitCode;
+                }
+                continue;
+            }
+        } else if (state == PacketLinkAwaitCode) {
+            if (b != 0) {
+                code = b;
+                pos = 1;
+                if (b == 1) {
+                    if (count < PACKET_LINK_BUF_SIZE)
+                        buf[count++] = 0;
+                } else {
+                    state = PacketLinkInBlock;
+                }
+                continue;
+            }
+        } else {
+            // Idle (or an inspected mid-delivery state): skip to the next delimiter.
+            if (b == 0) {
+                count = 0;
+                state = PacketLinkAwaitCode;
+            } else if (const void *zero = std::memchr(data + i, 0, size_t(length - i))) {
+                i = uint64_t(static_cast<const uint8_t *>(zero) - data) - 1;
+            } else {
+                break;
+            }
+            continue;
+        }
+        // A delimiter inside a frame.
+        if (count == 0) {
+            state = PacketLinkAwaitCode;
+            continue;
+        }
+        ch->rx_count = count;
+        ch->block_pos = uint8_t(pos);
+        ch->block_code = uint8_t(code);
+        endOfFrame(*ch);
+        state = ch->state;
+        count = ch->rx_count;
+        pos = ch->block_pos;
+        code = ch->block_code;
+    }
+    ch->state = state;
+    ch->rx_count = count;
+    ch->block_pos = uint8_t(pos);
+    ch->block_code = uint8_t(code);
 }
 
 void packet_link_feed_byte(uint8_t byte, uint32_t channel)

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <cerrno>
@@ -23,6 +24,16 @@ constexpr uint16_t kCrcXor = 1000;
 constexpr qint64 kMaxTicksPerPoll = 100;
 // What the host has not read by then is dropped, as the firmware drops telemetry.
 constexpr int kMaxOutgoing = 256 * 1024;
+// Pace of the model while nothing goes out every millisecond (no telemetry and no data log):
+// the model catches up on the elapsed milliseconds at each poll, and commands from the host are
+// read as soon as they arrive, so only this idle waking remains (effect reports go out every
+// 100 ms).
+constexpr int kIdlePollMs = 50;
+// While streaming, the messages of each millisecond (each with its own time stamp) go out in
+// bursts at this pace: waking every millisecond alone costs more than streaming.
+constexpr int kStreamPollMs = 4;
+// Without a host only its arrival is watched for.
+constexpr int kNoHostPollMs = 100;
 
 SimulatedBase *s_instance = nullptr;
 
@@ -88,10 +99,15 @@ bool SimulatedBase::open(QString *slavePath)
     if (!m_timer) {
         m_timer = new QTimer(this);
         m_timer->setTimerType(Qt::PreciseTimer);
-        m_timer->setInterval(1);
         connect(m_timer, &QTimer::timeout, this, &SimulatedBase::poll);
     }
+    m_timer->setInterval(kNoHostPollMs);
     m_timer->start();
+    // Enabled while a host holds the line open; without one the master reports a hang-up and
+    // would wake the loop continuously.
+    m_readNotifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
+    m_readNotifier->setEnabled(false);
+    connect(m_readNotifier, &QSocketNotifier::activated, this, &SimulatedBase::poll);
     qCDebug(lcSim) << "serving on" << m_slavePath;
     if (slavePath)
         *slavePath = m_slavePath;
@@ -107,6 +123,11 @@ void SimulatedBase::close()
         if (info.isSymLink())
             QFile::remove(m_linkPath);
         m_linkPath.clear();
+    }
+    if (m_readNotifier) {
+        m_readNotifier->setEnabled(false);
+        m_readNotifier->deleteLater();
+        m_readNotifier = nullptr;
     }
     if (m_master >= 0) {
         ::close(m_master);
@@ -218,6 +239,13 @@ void SimulatedBase::poll()
         }
     }
 
+    if (!m_hostConnected) {
+        // Nobody observes the model: let its time stand still instead of stepping it.
+        m_ticksDone = m_clock.elapsed();
+        m_pending.clear();
+        updatePace();
+        return;
+    }
     qint64 due = m_clock.elapsed() - m_ticksDone;
     if (due > kMaxTicksPerPoll) {
         m_ticksDone += due - kMaxTicksPerPoll;
@@ -234,6 +262,21 @@ void SimulatedBase::poll()
     }
     m_pending.clear();
     flush();
+    updatePace();
+}
+
+void SimulatedBase::updatePace()
+{
+    if (m_master < 0)
+        return;
+    // Fast only while something goes out every millisecond or output waits for room on the line.
+    const bool streaming = m_hostConnected
+        && (m_model.telemetryRate() > 0 || m_model.sampling() || !m_outgoing.isEmpty());
+    const int interval = streaming ? kStreamPollMs : m_hostConnected ? kIdlePollMs : kNoHostPollMs;
+    if (m_timer->interval() != interval)
+        m_timer->setInterval(interval);
+    if (m_readNotifier && m_readNotifier->isEnabled() != m_hostConnected)
+        m_readNotifier->setEnabled(m_hostConnected);
 }
 
 void SimulatedBase::flush()

@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QString>
 
+class QSocketNotifier;
 class QTimer;
 
 class SimulatedBase : public QObject
@@ -33,7 +34,11 @@ public:
 
     FirmwareModel &model() { return m_model; }
     const FirmwareModel &model() const { return m_model; }
-    void setTelemetryRate(int hz) { m_model.setTelemetryRate(hz); }
+    void setTelemetryRate(int hz)
+    {
+        m_model.setTelemetryRate(hz);
+        updatePace();
+    }
     void setSeed(quint32 seed) { m_model.setSeed(seed); }
 
     // True while a program holds the slave side open.
@@ -55,6 +60,7 @@ private:
     static void receivePacket(uint8_t *data, uint32_t length);
     void poll();
     void flush();
+    void updatePace();
     void setHostConnected(bool connected);
 
     FirmwareModel m_model;
@@ -62,6 +68,7 @@ private:
     QString m_slavePath;
     QString m_linkPath;
     QTimer *m_timer = nullptr;
+    QSocketNotifier *m_readNotifier = nullptr;
     QElapsedTimer m_clock;
     qint64 m_ticksDone = 0;
     bool m_hostConnected = false;

@@ -52,6 +52,7 @@ private slots:
     void parseOptions();
     void headlessFailureEndsWithStatusOne();
     void windowedRoadConnectsThroughEnvironmentPort();
+    void startupProbeReportsTheFirstShow();
     void displayAvailability();
 
 private:
@@ -184,6 +185,34 @@ void TestStartup::headlessFailureEndsWithStatusOne()
         home.filePath(QStringLiteral("config/Tavik/BrontelFFB.conf")), QSettings::IniFormat);
     QCOMPARE(written.value(QStringLiteral("path")).toString(),
         QFileInfo(programPath()).canonicalFilePath());
+}
+
+void TestStartup::startupProbeReportsTheFirstShow()
+{
+    QVERIFY(Startup::parseOptions({"prog", "--startup-probe"}, QString()).startupProbe);
+    QVERIFY(!Startup::parseOptions({"--startup-probe"}, QString()).startupProbe);
+    if (!QFileInfo::exists(programPath()))
+        QSKIP("tavik-configurator not built");
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    program.setProcessEnvironment(environment);
+    // A port that does not exist: no device chooser, no base.
+    program.start(programPath(),
+        {QStringLiteral("--startup-probe"), QStringLiteral("--port"), home.filePath("none")});
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    const QByteArray out = program.readAllStandardOutput();
+    QVERIFY2(QRegularExpression(QStringLiteral("^startup: window shown after \\d+ ms$"),
+                 QRegularExpression::MultilineOption)
+                 .match(QString::fromLocal8Bit(out))
+                 .hasMatch(),
+        out.constData());
 }
 
 void TestStartup::windowedRoadConnectsThroughEnvironmentPort()
