@@ -14,12 +14,20 @@ constexpr uint16_t crcEntry(uint16_t index)
     return crc;
 }
 
-struct CrcTable {
+// entry: one byte at a time. pair: the first byte of two, so that two bytes take two independent
+// look-ups: crc' = pair[high ^ b0] ^ entry[low ^ b1] (the table is linear in its index).
+struct CrcTable
+{
     uint16_t entry[256];
-    constexpr CrcTable() : entry()
+    uint16_t pair[256];
+    constexpr CrcTable()
+        : entry()
+        , pair()
     {
         for (int i = 0; i < 256; ++i)
             entry[i] = crcEntry(uint16_t(i));
+        for (int i = 0; i < 256; ++i)
+            pair[i] = uint16_t(((entry[i] & 0xFF) << 8) ^ entry[entry[i] >> 8]);
     }
 };
 
@@ -110,12 +118,17 @@ inline void feedOne(PacketLinkChannel &ch, uint8_t b)
 uint16_t packet_link_crc16(const uint8_t *data, uint32_t length)
 {
     uint16_t crc = 0;
-    for (uint32_t i = 0; i < length; ++i)
+    uint32_t i = 0;
+    for (; i + 2 <= length; i += 2)
+        crc = uint16_t(crcTable.pair[uint8_t((crc >> 8) ^ data[i])]
+            ^ crcTable.entry[uint8_t(crc ^ data[i + 1])]);
+    if (i < length)
         crc = uint16_t((crc << 8) ^ crcTable.entry[uint8_t((crc >> 8) ^ data[i])]);
     return crc;
 }
 
-void packet_link_init(packet_link_write_fn tx_write, packet_link_packet_fn rx_packet, uint32_t channel)
+void packet_link_init(
+    packet_link_write_fn tx_write, packet_link_packet_fn rx_packet, uint32_t channel)
 {
     PacketLinkChannel *ch = channelAt(channel);
     if (!ch)
