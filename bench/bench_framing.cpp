@@ -1,6 +1,6 @@
 // Framing on its own: decode and encode throughput of the packet link over a realistic stream
 // (telemetry frames from the simulated firmware, a few noise bytes between them), beside
-// memcpy of the same bytes in the same run.
+// memcpy of the same bytes in the same run. Times are thread CPU time, best of five runs.
 //   bench_framing [MESSAGES] [--decode-only]   (--decode-only: one decode pass, for callgrind)
 
 #include "firmwaremodel.h"
@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 namespace {

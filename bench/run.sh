@@ -41,6 +41,7 @@ memcpy_mbs=$(field framing 'memcpy:' | num '[0-9.]* MB/s')
 decode_mbs=$(field framing 'decode:' | num '[0-9.]* MB/s')
 encode_mbs=$(field framing 'encode:' | num '[0-9.]* MB/s')
 bare_ns=$(field telemetry 'wire -> endpoint' | num '[0-9.]* ns/message')
+bare_cpu_ns=$(field telemetry 'thread CPU time' | num '[0-9.]* ns/message')
 decode_ns=$(field telemetry 'DataPacket decode' | num '[0-9.]* ns/message')
 start_ms=$(grep -o ': [0-9]* ms' "$out/startup" | head -1 | grep -o '[0-9]*')
 empty_ms=$(grep -o 'empty Qt window: [0-9]* ms' "$out/startup" | grep -o '[0-9]*')
@@ -52,11 +53,11 @@ wake1=$(grep -o 'every 1 ms: *[0-9.]* %' "$out/sim" | grep -o '[0-9.]* %' | grep
 
 echo "Benchmarks on $(hostname), $(nproc) cores, $(date -u '+%Y-%m-%d %H:%M UTC'), load $(cut -d' ' -f1-3 /proc/loadavg)"
 printf '%-44s %-20s %-28s %s\n' "figure" "measured" "baseline (same run)" "goal"
-printf '%-44s %-20s %-28s %s\n' "1 framing decode" "$decode_mbs MB/s" "memcpy $memcpy_mbs MB/s" ">= 500 MB/s"
+printf '%-44s %-20s %-28s %s\n' "1 framing decode (CPU time)" "$decode_mbs MB/s" "memcpy $memcpy_mbs MB/s" ">= 500 MB/s"
 printf '%-44s %-20s %-28s %s\n' "1 framing encode" "$encode_mbs MB/s" "memcpy $memcpy_mbs MB/s" "-"
 printf '%-44s %-20s %-28s %s\n' "1 framing decode, instructions/byte" \
   "$(awk -v a="$ir_framing" -v b="$bytes" 'BEGIN{printf "%.1f", a/b}')" "callgrind" "-"
-printf '%-44s %-20s %-28s %s\n' "2 telemetry path, bare" "$bare_ns ns/message" "record decode $decode_ns ns" "<= 500 ns"
+printf '%-44s %-20s %-28s %s\n' "2 telemetry path, bare (CPU time)" "$bare_cpu_ns ns/message" "wall $bare_ns ns" "<= 500 ns"
 printf '%-44s %-20s %-28s %s\n' "2 telemetry path, instructions/message" \
   "$(awk -v a="$ir_telemetry" -v b="$cg" 'BEGIN{printf "%.0f", a/b}')" "callgrind" "-"
 printf '%-44s %-20s %-28s %s\n' "2 telemetry path, window attached" "pending" "-" "<= 3 us"
