@@ -10,7 +10,7 @@
 #include "fuzzsupport.h"
 #include "tavikcomm.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 
 #include <cstdio>
 #include <cstring>
@@ -48,7 +48,7 @@ Endpoint &endpoint()
         static int argc = 1;
         static char name[] = "fuzz_message_dispatch";
         static char *argv[] = {name, nullptr};
-        new QApplication(argc, argv);
+        new QGuiApplication(argc, argv);
         // Device text is echoed to standard output; keep the fuzzer's output readable.
         if (!std::freopen("/dev/null", "w", stdout))
             std::abort();
