@@ -158,7 +158,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         looped.clear();
         const int64_t result = packet_link_send(payload.data(), uint32_t(payload.size()), kLoop);
         const Bytes expected = referenceEncode(payload, crcXor);
-        if (result == PACKET_LINK_TOO_LONG) {
+        if (result == kPacketLinkTooLong) {
             // Refused exactly when the frame does not fit the buffer; nothing is sent then.
             check(expected.size() > PACKET_LINK_BUF_SIZE);
             check(sent.empty());
