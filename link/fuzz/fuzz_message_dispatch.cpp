@@ -76,13 +76,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     // A configuration image is taken exactly when its type, size and version are right.
     if (size >= 1
-        && (data[0] == TavikComm::MsgActiveConfig || data[0] == TavikComm::MsgStoredConfig)) {
+        && (data[0] == wire::MsgActiveConfig || data[0] == wire::MsgStoredConfig)) {
         const bool acceptable
             = size == size_t(1 + kConfigImageSize) && data[1] == kConfigImageVersion;
         check(acceptable == (e.comm.errorBoxes == boxesBefore));
         if (acceptable) {
             check(e.comm.isConfigCompatible());
-            if (data[0] == TavikComm::MsgActiveConfig)
+            if (data[0] == wire::MsgActiveConfig)
                 check(!e.config.parametersModified());
         }
     } else {
