@@ -7,6 +7,7 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 #include <cstdint>
@@ -16,7 +17,9 @@ class DataPacket;
 class DeviceConfig;
 class EffectListModel;
 class QLabel;
+class ScopeWindow;
 class TavikComm;
+class TelemetryRecorder;
 
 namespace Ui {
 class MainWindow;
@@ -50,6 +53,10 @@ public:
     // The file dialogs of the Import and Export buttons.
     void importConfiguration();
     void exportConfiguration();
+
+    // Opens (or raises) the Scope window of the live telemetry.
+    void showScope();
+    ScopeWindow *scopeWindow() const;
 
 public slots:
     void on_cmdline_returnPressed();
@@ -89,4 +96,8 @@ private:
     QString m_refusedReason;
     bool m_unapplied = false;
     bool m_closeConfirmed = false;
+
+    // Records from the start, so that the Scope shows the last minute when it opens.
+    TelemetryRecorder *m_scopeRecorder = nullptr;
+    QPointer<ScopeWindow> m_scopeWindow;
 };
