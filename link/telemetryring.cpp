@@ -1,6 +1,8 @@
 #include "telemetryring.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 TelemetryRing::TelemetryRing(int channelCount, int capacity)
     : m_channels(std::max(channelCount, 1))
@@ -73,29 +75,51 @@ void TelemetryRing::reduce(int channel, double t0, double t1, MinMaxColumn *out,
     if (begin >= end)
         return;
     const double span = t1 - t0;
+    // The column of a time: multiplied before dividing, so whole-millisecond ranges give
+    // exact column borders.
+    auto columnOf = [&](qint64 t) {
+        const int c = int((double(t) - t0) * columns / span);
+        return c < 0 ? 0 : (c >= columns ? columns - 1 : c);
+    };
+    // Sample times are whole milliseconds: the first time that falls in column c or later,
+    // found once per column so that the loop below only compares.
+    auto startOf = [&](int c) -> qint64 {
+        if (c >= columns)
+            return std::numeric_limits<qint64>::max();
+        auto rawColumn = [&](qint64 t) { return (double(t) - t0) * columns / span; };
+        qint64 t = qint64(std::ceil(t0 + double(c) * span / columns));
+        while (rawColumn(t - 1) >= c)
+            --t;
+        while (rawColumn(t) < c)
+            ++t;
+        return t;
+    };
     const int32_t *values = m_values.data() + size_t(channel) * size_t(m_capacity);
-    // The kept samples are at most two contiguous stretches of the arrays.
+    int column = columnOf(timeAt(begin));
+    qint64 next = startOf(column + 1);
+    MinMaxColumn current;
     auto run = [&](size_t from, size_t to) {
         for (size_t p = from; p < to; ++p) {
-            // Multiplied before dividing: whole-millisecond ranges give exact column borders.
-            int c = int((double(m_time[p]) - t0) * columns / span);
-            // Rounding at the right edge must not leave the last column.
-            if (c >= columns)
-                c = columns - 1;
-            else if (c < 0)
-                c = 0;
-            MinMaxColumn &col = out[c];
-            const int32_t v = values[p];
-            if (col.count == 0) {
-                col.min = col.max = col.first = v;
-            } else {
-                col.min = std::min(col.min, v);
-                col.max = std::max(col.max, v);
+            const qint64 t = m_time[p];
+            if (t >= next) {
+                if (current.count)
+                    out[column] = current;
+                current.count = 0;
+                column = columnOf(t);
+                next = startOf(column + 1);
             }
-            col.last = v;
-            ++col.count;
+            const int32_t v = values[p];
+            if (current.count == 0) {
+                current.min = current.max = current.first = v;
+            } else {
+                current.min = std::min(current.min, v);
+                current.max = std::max(current.max, v);
+            }
+            current.last = v;
+            ++current.count;
         }
     };
+    // The kept samples are at most two contiguous stretches of the arrays.
     const size_t first = physical(begin);
     const size_t lastExclusive = physical(end - 1) + 1;
     if (first < lastExclusive) {
@@ -104,4 +128,6 @@ void TelemetryRing::reduce(int channel, double t0, double t1, MinMaxColumn *out,
         run(first, size_t(m_capacity));
         run(0, lastExclusive);
     }
+    if (current.count)
+        out[column] = current;
 }

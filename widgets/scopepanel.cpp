@@ -177,7 +177,7 @@ ScopePanel::ScopePanel(TelemetryRecorder *recorder, QWidget *parent)
     layout->addWidget(m_channelList);
     layout->addLayout(right, 1);
 
-    m_pacer = new PaintPacer(this);
+    m_pacer = new PaintPacer(this, kFrameIntervalMs);
     connect(m_pacer, &PaintPacer::frameDue, this, &ScopePanel::syncView);
     if (m_recorder)
         connect(m_recorder, &TelemetryRecorder::recorded, this, &ScopePanel::onRecorded);

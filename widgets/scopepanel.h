@@ -32,6 +32,9 @@ public:
     static const QVector<int> &windowChoices();
     static constexpr int kDefaultWindowMs = 10000;
     static constexpr double kMinSpanMs = 20;
+    // 30 frames a second: a 10 s window moves 3 pixels a frame, smooth enough, for half the
+    // drawing of 60.
+    static constexpr int kFrameIntervalMs = 33;
     // A little more than the longest window, as much as the recording holds at 1 kHz.
     static constexpr double kMaxSpanMs = 65536;
 

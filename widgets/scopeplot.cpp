@@ -259,7 +259,10 @@ void ScopePlot::drawLane(QPainter &painter, const Lane &lane, const QRect &area)
                     bottom = std::min(bottom, previousLast);
                 }
                 const double x = area.left() + c + 0.5;
-                lines.append(QLineF(x, yOf(top), x, yOf(bottom) + 0.01));
+                const double yTop = yOf(top);
+                // A flat column still shows as one pixel.
+                const double yBottom = std::max(yOf(bottom), yTop + 1);
+                lines.append(QLineF(x, yTop, x, yBottom));
                 previous = true;
                 previousLast = TelemetryRecorder::physical(channel, col.last);
             }

@@ -61,6 +61,7 @@ private Q_SLOTS:
     void pausedViewScrollsZoomsAndExports();
     void cursorReadsExactValues();
     void forceAgainstPosition();
+    void singleSpikeIsDrawn();
 
 private:
     void feed(int from, int count)
@@ -75,7 +76,7 @@ private:
         int last = -1;
         for (int i = 0; i < 40 && m_window->panel()->paintCount() != last; ++i) {
             last = m_window->panel()->paintCount();
-            QTest::qWait(5 * PaintPacer::kFrameIntervalMs);
+            QTest::qWait(5 * ScopePanel::kFrameIntervalMs);
         }
         return m_window->panel()->paintCount();
     }
@@ -142,7 +143,7 @@ void TestScopePanel::burstIsPaintedBoundedTimes()
     QCOMPARE(panel->paintCount(), before);
     QVERIFY(panel->pacer()->isPending());
     QTRY_VERIFY(panel->paintCount() > before);
-    QTest::qWait(5 * PaintPacer::kFrameIntervalMs);
+    QTest::qWait(5 * ScopePanel::kFrameIntervalMs);
     QCOMPARE(panel->pacer()->frameCount(), framesBefore + 1);
     QVERIFY2(panel->paintCount() - before <= 2, qPrintable(QString::number(panel->paintCount())));
 
@@ -170,7 +171,7 @@ void TestScopePanel::hiddenPanelDoesNotPaint()
 
     feed(0, 5000);
     QVERIFY(!panel->pacer()->isPending());
-    QTest::qWait(5 * PaintPacer::kFrameIntervalMs);
+    QTest::qWait(5 * ScopePanel::kFrameIntervalMs);
     QCOMPARE(panel->paintCount(), before);
     QCOMPARE(panel->pacer()->frameCount(), framesBefore);
     // Recording goes on regardless.
@@ -201,7 +202,7 @@ void TestScopePanel::pausedViewScrollsZoomsAndExports()
     const int before = settle();
     feed(10000, 2000);
     QVERIFY(!panel->pacer()->isPending());
-    QTest::qWait(3 * PaintPacer::kFrameIntervalMs);
+    QTest::qWait(3 * ScopePanel::kFrameIntervalMs);
     QCOMPARE(panel->paintCount(), before);
     QCOMPARE(panel->viewRing().lastTime(), qint64(9999));
     QCOMPARE(m_recorder->ring().lastTime(), qint64(11999));
@@ -293,6 +294,44 @@ void TestScopePanel::forceAgainstPosition()
     QTRY_VERIFY(panel->xyPlot()->paintCount() > xyBefore + 1);
     // The time plot is on the hidden tab and is not drawn.
     QCOMPARE(panel->plot()->paintCount(), plotsBefore);
+}
+
+void TestScopePanel::singleSpikeIsDrawn()
+{
+    ScopePanel *panel = m_window->panel();
+    panel->setShownChannels({channel("x")});
+    for (int i = 0; i < 10000; ++i) {
+        Telemetry t;
+        t.stamp = i;
+        t.x = i == 4321 ? 4000 : 0;
+        m_comm->inject(telemetry(t));
+    }
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    settle();
+    ScopePlot *plot = panel->plot();
+    QCOMPARE(plot->startTime(), 0.0);
+    QCOMPARE(plot->endTime(), 10000.0);
+    const QRect area = plot->plotRect();
+    QVERIFY(area.width() < 10000 / 2); // so the plot reduces
+    const QImage image = plot->grab().toImage();
+    QCOMPARE(image.size(), plot->size());
+    const QRgb trace = ScopePlot::channelColor(channel("x")).rgb();
+    // Pixels of the trace in the upper quarter of the lane, by column.
+    auto highPixels = [&](int column) {
+        int n = 0;
+        for (int y = area.top() + 1; y < area.top() + area.height() / 4; ++y)
+            n += (image.pixel(area.left() + column, y) & 0xFFFFFF) == (trace & 0xFFFFFF);
+        return n;
+    };
+    const int spikeColumn = int(4321LL * area.width() / 10000);
+    QVERIFY(highPixels(spikeColumn) > 0);
+    // Right of the lane's legend; the next column may join the spike's last value.
+    QVERIFY(spikeColumn > area.width() / 3);
+    for (int c = area.width() / 3; c < area.width(); ++c) {
+        if (c != spikeColumn && c != spikeColumn + 1)
+            QVERIFY2(highPixels(c) == 0, qPrintable(QString::number(c)));
+    }
 }
 
 QTEST_MAIN(TestScopePanel)
