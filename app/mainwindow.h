@@ -4,6 +4,7 @@
 // export). The tabs' editing controls bind themselves to the configuration record.
 
 #include "configtypes.h"
+#include "widgetlinkprompts.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -46,7 +47,7 @@ public:
     QString exportPath() const { return m_exportPath; }
     void setExportPath(const QString &path) { m_exportPath = path; }
 
-    QLabel *statusLabelWidget() const { return statusLabel; }
+    QLabel *statusLabelWidget() const { return m_statusLabel; }
     // True while edits exist that were never sent to the base.
     bool hasUnappliedChanges() const { return m_unapplied; }
 
@@ -58,7 +59,7 @@ public:
     void showScope();
     ScopeWindow *scopeWindow() const;
 
-public slots:
+public Q_SLOTS:
     void on_cmdline_returnPressed();
 
 protected:
@@ -82,10 +83,10 @@ private:
     void bindLiveBars();
     void buildRawButtonGrid();
 
-    uint8_t savedMasterGain = 0;
+    uint8_t m_savedMasterGain = 0;
     QString m_exportPath;
-    QLabel *statusLabel = nullptr;
-    QHash<int, BtnMapWidget *> buttonWidgets;
+    QLabel *m_statusLabel = nullptr;
+    QHash<int, BtnMapWidget *> m_buttonWidgets;
     Ui::MainWindow *ui = nullptr;
 
     DeviceConfig *m_config;
@@ -96,6 +97,8 @@ private:
     QString m_refusedReason;
     bool m_unapplied = false;
     bool m_closeConfirmed = false;
+    // The link's chooser and error boxes, while the window exists.
+    WidgetLinkPrompts m_linkPrompts;
 
     // Records from the start, so that the Scope shows the last minute when it opens.
     TelemetryRecorder *m_scopeRecorder = nullptr;

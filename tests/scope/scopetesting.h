@@ -1,8 +1,10 @@
 #pragma once
 // Helpers of the Scope tests: telemetry payloads as the base sends them, and an endpoint
-// whose packet handler the test calls with them.
+// whose packet handler the test calls with them. Include after datapacket.h (telemetry.h
+// expands the field list, which moc reads once).
 
 #include "tavikcomm.h"
+#include "telemetry.h"
 
 #include <QByteArray>
 
@@ -25,12 +27,6 @@ public:
     }
 };
 
-inline void put16(QByteArray &p, int offset, int value)
-{
-    p[offset] = char(value & 0xFF);
-    p[offset + 1] = char((value >> 8) & 0xFF);
-}
-
 struct Telemetry
 {
     int stamp = 0;
@@ -43,20 +39,26 @@ struct Telemetry
     int vbus = 0;
 };
 
-// A full 76-byte type-1 message with the given fields (offsets of the wire format).
+// A full type-1 message, encoded as the base's side encodes it.
+inline QByteArray encoded(const wire::Telemetry &t)
+{
+    QByteArray p(wire::kTelemetrySize, '\0');
+    wire::encodeTelemetry(t, reinterpret_cast<uint8_t *>(p.data()));
+    return p;
+}
+
 inline QByteArray telemetry(const Telemetry &t)
 {
-    QByteArray p(76, '\0');
-    p[0] = char(1);
-    put16(p, 1, t.x);
-    put16(p, 3, t.y);
-    put16(p, 13, t.fxout);
-    put16(p, 15, t.fyout);
-    put16(p, 17, t.stamp);
-    put16(p, 29, t.currX);
-    put16(p, 37, t.ibus);
-    put16(p, 39, t.vbus);
-    return p;
+    wire::Telemetry w;
+    w.timestamp = uint16_t(t.stamp);
+    w.x = int16_t(t.x);
+    w.y = int16_t(t.y);
+    w.fxout = int16_t(t.fxout);
+    w.fyout = int16_t(t.fyout);
+    w.curr_x = int16_t(t.currX);
+    w.Ibus = int16_t(t.ibus);
+    w.Vbus = int16_t(t.vbus);
+    return encoded(w);
 }
 
 } // namespace scopetesting

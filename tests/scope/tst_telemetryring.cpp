@@ -265,9 +265,10 @@ void TestTelemetryRing::recorderTakesEveryMessageOnce()
         QCOMPARE(ring.valueAt(fyout, i), fs[i]);
     }
     // Unsigned fields keep their range.
-    QByteArray p = telemetry({3});
-    put16(p, 23, 65000); // cycle_time
-    comm.inject(p);
+    wire::Telemetry wide;
+    wide.timestamp = 3;
+    wide.cycle_time = 65000;
+    comm.inject(encoded(wide));
     QCOMPARE(ring.valueAt(TelemetryRecorder::channelIndex(QStringLiteral("cycle_time")), 5), 65000);
 }
 
