@@ -17,7 +17,8 @@ work="$(mktemp -d)"
 sim=""
 app=""
 cleanup() {
-  [ -n "$app" ] && kill "$app" 2>/dev/null || true
+  for f in "$work"/pid-*; do [ -s "$f" ] && kill "$(cat "$f")" 2>/dev/null || true; done
+  [ -n "$app" ] && wait "$app" 2>/dev/null || true
   [ -n "$sim" ] && kill "$sim" 2>/dev/null || true
   wait 2>/dev/null || true
   rm -rf "$work"
@@ -52,9 +53,10 @@ measure() { # measure LABEL [OPTIONS...]: prints the configurator's CPU share
   hz="$(getconf CLK_TCK)"
   awk -v a="$t0" -v b="$t1" -v hz="$hz" -v w0="$w0" -v w1="$w1" -v l="$label" \
     'BEGIN { printf "%-24s %5.1f %% of one core (%.1f s CPU in %.1f s)\n", l, 100 * (b - a) / hz / (w1 - w0), (b - a) / hz, w1 - w0 }'
-  kill "$app" 2>/dev/null || true
-  kill "$sim" 2>/dev/null || true
+  # The configurator itself: xvfb-run then ends its X server and returns.
+  kill "$pid" 2>/dev/null || true
   wait "$app" 2>/dev/null || true
+  kill "$sim" 2>/dev/null || true
   wait "$sim" 2>/dev/null || true
   app=""; sim=""
 }
