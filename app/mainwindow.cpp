@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "applog.h"
+#include "buttonmappingtab.h"
 #include "configchangewatcher.h"
 #include "configfile.h"
 #include "datapacket.h"
@@ -109,6 +110,7 @@ MainWindow::MainWindow(DeviceConfig *config, TavikComm *comm, DataPacket *data,
     connect(m_comm, &SerialPortManager::connectedChanged, this, &MainWindow::onConnectedChanged);
 
     buildRawButtonGrid();
+    new ButtonMappingTab(this, ui->tab_mapping, m_config, m_data);
     connect(ui->button_write_config, &QPushButton::clicked, this, &MainWindow::applyConfiguration);
     connect(ui->button_store_config, &QPushButton::clicked, this, &MainWindow::storeConfiguration);
     connect(ui->button_reload_config, &QPushButton::clicked, this,

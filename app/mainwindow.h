@@ -11,7 +11,6 @@
 
 #include <cstdint>
 
-class BtnMapWidget;
 class DataPacket;
 class DeviceConfig;
 class EffectListModel;
@@ -78,7 +77,6 @@ private:
     uint8_t savedMasterGain = 0;
     QString m_exportPath;
     QLabel *statusLabel = nullptr;
-    QHash<int, BtnMapWidget *> buttonWidgets;
     Ui::MainWindow *ui = nullptr;
 
     DeviceConfig *m_config;

@@ -11,7 +11,7 @@
 #include <QSpinBox>
 #include <QTest>
 
-using namespace widgettest;
+using testsupport::TelemetryDriver;
 
 namespace {
 

@@ -18,6 +18,7 @@
 #include <memory>
 
 using namespace widgettest;
+using testsupport::TelemetryDriver;
 
 namespace {
 

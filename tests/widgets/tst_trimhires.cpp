@@ -18,6 +18,7 @@
 #include <QTest>
 
 using namespace widgettest;
+using testsupport::TelemetryDriver;
 
 class TestTrimHires : public QObject
 {

@@ -9,7 +9,7 @@
 #include <array>
 #include <cstdint>
 
-namespace widgettest {
+namespace testsupport {
 
 class TelemetryDriver
 {
@@ -61,4 +61,4 @@ private:
     std::array<uint8_t, DataPacket::MessageSize> m_message {};
 };
 
-} // namespace widgettest
+} // namespace testsupport
