@@ -10,8 +10,10 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -65,10 +67,22 @@ void ButtonMappingTab::buildTiles(QWidget *page)
         qCWarning(lcApp) << "Button Mapping tab without gb_btn_map";
         box = new QGroupBox(page);
     }
-    auto *flow = new FlowLayout(box);
+    // The tiles wrap to the width; a window too low for all rows scrolls instead of hiding the
+    // last ones.
+    auto *boxLayout = new QVBoxLayout(box);
+    boxLayout->setContentsMargins(0, 0, 0, 0);
+    auto *scroll = new QScrollArea(box);
+    scroll->setObjectName(QStringLiteral("scroll_btn_map"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    boxLayout->addWidget(scroll);
+    auto *tiles = new QWidget(scroll);
+    tiles->setObjectName(QStringLiteral("btn_map_tiles"));
+    auto *flow = new FlowLayout(tiles);
     m_tiles.reserve(kTileCount);
     for (int n = 1; n <= kTileCount; ++n) {
-        auto *tile = new BtnMapWidget(n, m_telemetry, box);
+        auto *tile = new BtnMapWidget(n, m_telemetry, tiles);
         tile->setObjectName(QStringLiteral("btn_map_%1").arg(n));
         // Before any binding exists, so nothing reaches the record.
         tile->resetToIdentity();
@@ -82,6 +96,7 @@ void ButtonMappingTab::buildTiles(QWidget *page)
         connect(tile, &BtnMapWidget::toggleChanged, this,
             [this, n](int value) { onTileFlag(n, false, value); });
     }
+    scroll->setWidget(tiles);
 }
 
 BtnMapWidget *ButtonMappingTab::tile(int logical) const

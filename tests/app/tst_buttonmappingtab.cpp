@@ -165,14 +165,16 @@ void TestButtonMappingTab::tilesFillTheGroupBox()
     Rig rig;
     QVERIFY(rig.tab);
     auto *box = rig.window->findChild<QGroupBox *>(QStringLiteral("gb_btn_map"));
-    QVERIFY(dynamic_cast<FlowLayout *>(box->layout()));
-    QCOMPARE(box->layout()->count(), 48);
+    auto *tiles = box->findChild<QWidget *>(QStringLiteral("btn_map_tiles"));
+    QVERIFY(tiles);
+    QVERIFY(dynamic_cast<FlowLayout *>(tiles->layout()));
+    QCOMPARE(tiles->layout()->count(), 48);
     QCOMPARE(rig.tab->buttonWidgets().size(), 48);
     for (int n = 1; n <= 48; ++n) {
         BtnMapWidget *t = rig.tile(n);
         QVERIFY(t);
         QCOMPARE(rig.tab->buttonWidgets().value(n), t);
-        QCOMPARE(box->layout()->itemAt(n - 1)->widget(), t);
+        QCOMPARE(tiles->layout()->itemAt(n - 1)->widget(), t);
         QCOMPARE(t->logicalId(), n);
         QCOMPARE(t->physicalButton(), unsigned(n));
         QVERIFY(!t->isInvert());
