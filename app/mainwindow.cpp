@@ -110,7 +110,6 @@ MainWindow::MainWindow(DeviceConfig *config, TavikComm *comm, DataPacket *data,
     connect(m_comm, &SerialPortManager::connectedChanged, this, &MainWindow::onConnectedChanged);
 
     buildRawButtonGrid();
-    new ButtonMappingTab(this, ui->tab_mapping, m_config, m_data);
     connect(ui->button_write_config, &QPushButton::clicked, this, &MainWindow::applyConfiguration);
     connect(ui->button_store_config, &QPushButton::clicked, this, &MainWindow::storeConfiguration);
     connect(ui->button_reload_config, &QPushButton::clicked, this,
@@ -132,6 +131,8 @@ MainWindow::MainWindow(DeviceConfig *config, TavikComm *comm, DataPacket *data,
     setFocusPolicy(Qt::StrongFocus);
 
     clearDirectInputCalibration();
+
+    new ButtonMappingTab(this, ui->tab_mapping, m_config, m_data);
 
     updateCommandButtons();
     restoreWindowSettings();

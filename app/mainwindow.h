@@ -11,6 +11,7 @@
 
 #include <cstdint>
 
+class BtnMapWidget;
 class DataPacket;
 class DeviceConfig;
 class EffectListModel;
