@@ -1,10 +1,11 @@
 #pragma once
-// Feeds whole telemetry messages into a DataPacket, as the endpoint does with what the base
-// sends, so widgets see the record's real press and release signals.
+// Feeds whole telemetry messages, encoded as the base encodes them, into a DataPacket, so
+// widgets see the record's real press and release signals.
+//
+// Include it from test .cpp files after any header moc must read (see telemetry.h).
 
 #include "datapacket.h"
-
-#include <QtEndian>
+#include "telemetry.h"
 
 #include <array>
 #include <cstdint>
@@ -17,48 +18,42 @@ public:
     explicit TelemetryDriver(DataPacket *data)
         : m_data(data)
     {
-        m_message.fill(0);
-        m_message[0] = 1;
     }
 
     // Physical buttons 1..64.
-    void press(int button) { setBit(kButtonsOffset, button, true); }
-    void release(int button) { setBit(kButtonsOffset, button, false); }
+    void press(int button) { setBit(m_fields.buttons64, button, true); }
+    void release(int button) { setBit(m_fields.buttons64, button, false); }
     // Logical buttons 1..64.
-    void pressLogical(int button) { setBit(kLogicalOffset, button, true); }
-    void releaseLogical(int button) { setBit(kLogicalOffset, button, false); }
+    void pressLogical(int button) { setBit(m_fields.buttons_logical64, button, true); }
+    void releaseLogical(int button) { setBit(m_fields.buttons_logical64, button, false); }
     // Four 4-bit hat fields; a field's press signals 0x80 + 16 * hat + field.
-    void setHats(uint32_t hats) { put32(kHatsOffset, hats); }
-    void setAux1(uint16_t value) { put16(kAux1Offset, value); }
+    void setHats(uint32_t hats)
+    {
+        m_fields.hats = hats;
+        send();
+    }
+    void setAux1(uint16_t value)
+    {
+        m_fields.aux_axis_1 = value;
+        send();
+    }
 
 private:
-    static constexpr int kHatsOffset = 41;
-    static constexpr int kAux1Offset = 46;
-    static constexpr int kButtonsOffset = 54;
-    static constexpr int kLogicalOffset = 62;
-
-    void setBit(int offset, int button, bool on)
+    void setBit(uint64_t &bits, int button, bool on)
     {
-        uint64_t bits = qFromLittleEndian<quint64>(m_message.data() + offset);
         const uint64_t bit = uint64_t(1) << (button - 1);
         bits = on ? (bits | bit) : (bits & ~bit);
-        qToLittleEndian<quint64>(bits, m_message.data() + offset);
         send();
     }
-    void put32(int offset, uint32_t v)
+    void send()
     {
-        qToLittleEndian<quint32>(v, m_message.data() + offset);
-        send();
+        std::array<uint8_t, wire::kTelemetrySize> message {};
+        wire::encodeTelemetry(m_fields, message.data());
+        m_data->applyTelemetry(message.data(), int(message.size()));
     }
-    void put16(int offset, uint16_t v)
-    {
-        qToLittleEndian<quint16>(v, m_message.data() + offset);
-        send();
-    }
-    void send() { m_data->applyTelemetry(m_message.data(), int(m_message.size())); }
 
     DataPacket *m_data;
-    std::array<uint8_t, DataPacket::MessageSize> m_message {};
+    wire::Telemetry m_fields;
 };
 
 } // namespace testsupport
