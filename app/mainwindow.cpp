@@ -2,13 +2,16 @@
 #include "ui_mainwindow.h"
 
 #include "applog.h"
+#include "buttonmappingtab.h"
 #include "configchangewatcher.h"
 #include "configfile.h"
 #include "datapacket.h"
 #include "deviceconfig.h"
 #include "effectlistmodel.h"
 #include "platformregistry.h"
+#include "scopewindow.h"
 #include "tavikcomm.h"
+#include "telemetryrecorder.h"
 #include "wireformat.h"
 
 #include <QCloseEvent>
@@ -128,9 +131,18 @@ MainWindow::MainWindow(DeviceConfig *config, TavikComm *comm, DataPacket *data,
     auto *watcher = new ConfigChangeWatcher(m_config, this);
     connect(watcher, &ConfigChangeWatcher::changed, this, [this] { m_unapplied = true; });
 
+    m_scopeRecorder = new TelemetryRecorder(m_comm, TelemetryRecorder::kDefaultCapacity, this);
+    auto *scopeButton = new QPushButton(tr("Scope…"), ui->tab_debug);
+    scopeButton->setObjectName(QStringLiteral("b_scope"));
+    scopeButton->setToolTip(tr("Plot the live telemetry over time"));
+    ui->horizontalLayout_debug_commands->addWidget(scopeButton);
+    connect(scopeButton, &QPushButton::clicked, this, &MainWindow::showScope);
+
     setFocusPolicy(Qt::StrongFocus);
 
     clearDirectInputCalibration();
+
+    new ButtonMappingTab(this, ui->tab_mapping, m_config, m_data);
 
     updateCommandButtons();
     restoreWindowSettings();
@@ -473,4 +485,18 @@ void MainWindow::buildRawButtonGrid()
 void MainWindow::on_cmdline_returnPressed()
 {
     qCDebug(lcApp) << "Debug command:" << ui->cmdline->text();
+}
+
+void MainWindow::showScope()
+{
+    if (!m_scopeWindow)
+        m_scopeWindow = new ScopeWindow(m_scopeRecorder, this);
+    m_scopeWindow->show();
+    m_scopeWindow->raise();
+    m_scopeWindow->activateWindow();
+}
+
+ScopeWindow *MainWindow::scopeWindow() const
+{
+    return m_scopeWindow.data();
 }

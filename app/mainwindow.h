@@ -8,6 +8,7 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 #include <cstdint>
@@ -17,7 +18,9 @@ class DataPacket;
 class DeviceConfig;
 class EffectListModel;
 class QLabel;
+class ScopeWindow;
 class TavikComm;
+class TelemetryRecorder;
 
 namespace Ui {
 class MainWindow;
@@ -52,6 +55,10 @@ public:
     void importConfiguration();
     void exportConfiguration();
 
+    // Opens (or raises) the Scope window of the live telemetry.
+    void showScope();
+    ScopeWindow *scopeWindow() const;
+
 public Q_SLOTS:
     void on_cmdline_returnPressed();
 
@@ -79,7 +86,6 @@ private:
     uint8_t m_savedMasterGain = 0;
     QString m_exportPath;
     QLabel *m_statusLabel = nullptr;
-    QHash<int, BtnMapWidget *> m_buttonWidgets;
     Ui::MainWindow *ui = nullptr;
 
     DeviceConfig *m_config;
@@ -92,4 +98,8 @@ private:
     bool m_closeConfirmed = false;
     // The link's chooser and error boxes, while the window exists.
     WidgetLinkPrompts m_linkPrompts;
+
+    // Records from the start, so that the Scope shows the last minute when it opens.
+    TelemetryRecorder *m_scopeRecorder = nullptr;
+    QPointer<ScopeWindow> m_scopeWindow;
 };

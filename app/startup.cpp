@@ -55,6 +55,8 @@ Options parseOptions(const QStringList &arguments, const QString &portFromEnviro
             options.screenshot = arguments.at(++i);
         else if (argument == QLatin1String("--startup-probe"))
             options.startupProbe = true;
+        else if (argument == QLatin1String("--scope"))
+            options.scope = true;
     }
     return options;
 }

@@ -17,6 +17,7 @@ struct Options
     QString port; // --port PATH, else the environment variable TAVIK_PORT
     QString screenshot; // --screenshot FILE: save a picture of the window and quit
     bool startupProbe = false; // --startup-probe: report when the window first shows, then quit
+    bool scope = false; // --scope: open the Scope window at start
 };
 
 // Sets the identity; call right after the application object exists.
