@@ -11,8 +11,11 @@
 
 #include <cstdint>
 
+class AutoCalibration;
 class BtnMapWidget;
 class DataPacket;
+class DebugConsole;
+class LivePanel;
 class DeviceConfig;
 class EffectListModel;
 class QLabel;
@@ -44,6 +47,10 @@ public:
     void setExportPath(const QString &path) { m_exportPath = path; }
 
     QLabel *statusLabelWidget() const { return statusLabel; }
+    // The live view, the Debug tab's tools and the window-side range calibration.
+    LivePanel *livePanel() const { return m_livePanel; }
+    DebugConsole *debugConsole() const { return m_debugConsole; }
+    AutoCalibration *autoCalibration() const { return m_autoCalibration; }
     // True while edits exist that were never sent to the base.
     bool hasUnappliedChanges() const { return m_unapplied; }
 
@@ -72,8 +79,7 @@ private:
     void revertConfiguration();
     void resetConfiguration();
     void saveWindowSettings();
-    void bindLiveBars();
-    void buildRawButtonGrid();
+    void buildDebugTools();
 
     uint8_t savedMasterGain = 0;
     QString m_exportPath;
@@ -85,6 +91,9 @@ private:
     TavikComm *m_comm;
     DataPacket *m_data;
     EffectListModel *m_effects;
+    LivePanel *m_livePanel = nullptr;
+    DebugConsole *m_debugConsole = nullptr;
+    AutoCalibration *m_autoCalibration = nullptr;
 
     QString m_refusedReason;
     bool m_unapplied = false;

@@ -95,7 +95,8 @@ void DataPacket::onHatsChanged(uint32_t value)
         if (oldNibble == newNibble)
             continue;
         Q_EMIT buttonReleased(HatButtonBase + 16 * h + oldNibble);
-        if (newNibble != 0xF)
+        // 8..14 are centred like 15 (see hatDirection): no press for them.
+        if (hatDirection(value, h) >= 0)
             Q_EMIT buttonPressed(HatButtonBase + 16 * h + newNibble);
     }
     lastHats = value;
