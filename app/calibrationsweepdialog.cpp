@@ -15,7 +15,8 @@ CalibrationSweepDialog::CalibrationSweepDialog(TavikComm *comm, QWidget *parent)
 {
     setObjectName(QStringLiteral("calibration_sweep_dialog"));
     setWindowTitle(QStringLiteral("Force calibration sweep"));
-    setWindowModality(Qt::WindowModal);
+    // Not modal: the window and the link stay live during the sweep, as in any nested wait.
+    setWindowModality(Qt::NonModal);
 
     auto *layout = new QVBoxLayout(this);
     m_step = new QLabel(QStringLiteral("Starting"), this);

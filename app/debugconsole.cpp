@@ -72,6 +72,7 @@ void DebugConsole::appendDeviceText(const QString &text)
         end.movePosition(QTextCursor::End);
         view->setTextCursor(end);
         view->ensureCursorVisible();
+        bar->setValue(bar->maximum());
     }
 }
 

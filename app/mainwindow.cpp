@@ -3,14 +3,14 @@
 
 #include "applog.h"
 #include "autocalibration.h"
-#include "debugconsole.h"
-#include "effectlistdelegate.h"
-#include "livepanel.h"
 #include "configchangewatcher.h"
 #include "configfile.h"
 #include "datapacket.h"
+#include "debugconsole.h"
 #include "deviceconfig.h"
+#include "effectlistdelegate.h"
 #include "effectlistmodel.h"
+#include "livepanel.h"
 #include "platformregistry.h"
 #include "tavikcomm.h"
 
