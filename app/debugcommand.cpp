@@ -126,6 +126,15 @@ QStringList DebugCommand::hexRows(const QByteArray &bytes)
     return rows;
 }
 
+QByteArray DebugCommand::readWwBytes(const QByteArray &reply)
+{
+    const QByteArray rest = reply.mid(1);
+    if (rest.isEmpty() || int8_t(rest.at(0)) <= 0)
+        return QByteArray();
+    // The count comes from the base: never show bytes past the reply.
+    return rest.mid(1, int8_t(rest.at(0)));
+}
+
 QList<QByteArray> DebugCommand::flashLines(const QByteArray &content, QString *error)
 {
     constexpr int kPiece = 1023;

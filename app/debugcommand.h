@@ -38,6 +38,10 @@ public:
     // each ending in a line break.
     static QStringList hexRows(const QByteArray &bytes);
 
+    // The bytes read_ww shows from its reply (type byte first): the count after the type
+    // byte, when above 0, says how many follow; never more than the reply holds.
+    static QByteArray readWwBytes(const QByteArray &reply);
+
     // The lines of a flash_ww file, each with its line end, read in pieces of at most 1023
     // bytes. Empty with *error set when a line does not fit one SPI write (nothing is sent
     // then).

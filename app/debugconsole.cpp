@@ -156,11 +156,7 @@ void DebugConsole::runCommand(const QString &line)
         pause(kReadWwPauseMs);
         const QByteArray reply = m_comm->spiRead(16, 3);
         qCDebug(lcApp) << "read_ww reply" << reply.toHex(' ');
-        const QByteArray rest = reply.mid(1);
-        if (!rest.isEmpty() && int8_t(rest.at(0)) > 0) {
-            // The count comes from the base: never show bytes past the reply.
-            showRows(rest.mid(1, int8_t(rest.at(0))));
-        }
+        showRows(DebugCommand::readWwBytes(reply));
         break;
     }
     case DebugCommand::FlashWw:

@@ -9,6 +9,9 @@
 #include "signallabelbinding.h"
 #include "signallabelbindingf.h"
 
+#include <algorithm>
+
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMetaProperty>
@@ -59,6 +62,20 @@ const Scaled *scaledEntry(const char *name)
     return nullptr;
 }
 
+// Room for the widest text any binding of the grid writes.
+int valueWidth(const QFontMetrics &metrics)
+{
+    int width = metrics.horizontalAdvance(QStringLiteral("-32768"));
+    for (const Scaled &entry : kScaled) {
+        for (int raw : {-32768, 65535}) {
+            const QString text = QString::asprintf("%5.2f", double(raw * entry.scale))
+                + QString::fromUtf8(entry.suffix);
+            width = std::max(width, metrics.horizontalAdvance(text));
+        }
+    }
+    return width + 2;
+}
+
 } // namespace
 
 LivePanel::LivePanel(
@@ -105,6 +122,10 @@ void LivePanel::buildLiveParamGrid()
             delete valueLabel;
             continue;
         }
+        // A fixed size keeps a new value from re-running the window's layout at every frame.
+        valueLabel->ensurePolished();
+        valueLabel->setFixedSize(
+            valueWidth(valueLabel->fontMetrics()), valueLabel->sizeHint().height());
         m_ui.paramGrid->addWidget(nameLabel, i, 0);
         m_ui.paramGrid->addWidget(valueLabel, i, 1);
         m_valueLabels.insert(name, valueLabel);
