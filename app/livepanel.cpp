@@ -84,7 +84,10 @@ LivePanel::LivePanel(
     , m_ui(widgets)
     , m_data(data)
     , m_pacer(new FramePacer(widgets.frame, this))
+    , m_numberPacer(new FramePacer(widgets.frame, this))
 {
+    m_pacer->setInterval(kGraphicIntervalMs);
+    m_numberPacer->setInterval(kNumberIntervalMs);
     connect(m_pacer, &FramePacer::frame, this, &LivePanel::drawFrame);
 
     if (m_ui.paramGrid)
@@ -139,7 +142,7 @@ void LivePanel::buildLiveParamGrid()
         else
             binding = new SignalLabelBinding(name, valueLabel);
         binding->setParent(this);
-        binding->setPacer(m_pacer);
+        binding->setPacer(m_numberPacer);
 
         const QByteArray slot = QByteArray("valueChanged(") + property.typeName() + QByteArray(")");
         const int slotIndex = binding->metaObject()->indexOfSlot(slot.constData());

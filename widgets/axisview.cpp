@@ -139,6 +139,12 @@ AxisView::AxisView(QWidget *parent)
         9, QPen(QBrush(QColor(QStringLiteral("darkcyan"))), 2), QBrush(Qt::NoBrush));
     m_arrow = new Arrow();
 
+    // The grid never changes: each of its items is drawn once into a cached pixmap, so a
+    // moving marker costs a few blits instead of redrawing the chart.
+    const auto chartItems = scene()->items();
+    for (QGraphicsItem *item : chartItems)
+        item->setCacheMode(QGraphicsItem::DeviceCoordinateCache);
+
     // Arrow first, so the ring and then the dot are drawn over it.
     scene()->addItem(m_arrow);
     scene()->addItem(m_ring);

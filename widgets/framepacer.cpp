@@ -39,8 +39,8 @@ void FramePacer::schedule()
     // or hidden view costs no wake-ups.
     if (!m_pending || m_timer.isActive() || !canDraw())
         return;
-    const qint64 since = m_sinceFrame.isValid() ? m_sinceFrame.elapsed() : kFrameIntervalMs;
-    m_timer.start(int(std::max<qint64>(0, kFrameIntervalMs - since)));
+    const qint64 since = m_sinceFrame.isValid() ? m_sinceFrame.elapsed() : m_intervalMs;
+    m_timer.start(int(std::max<qint64>(0, m_intervalMs - since)));
 }
 
 void FramePacer::onTimeout()

@@ -21,6 +21,10 @@ public:
     // watched decides visibility; the pacer is its child unless a parent is given.
     explicit FramePacer(QWidget *watched, QObject *parent = nullptr);
 
+    // Time between frames (default kFrameIntervalMs); numbers a person reads need fewer.
+    void setInterval(int ms) { m_intervalMs = ms > 0 ? ms : kFrameIntervalMs; }
+    int interval() const { return m_intervalMs; }
+
     // Something changed: a frame follows once drawing is possible. Cheap, call per message.
     void request();
     // Frames emitted so far (benchmarks and tests count them).
@@ -47,4 +51,5 @@ private:
     QElapsedTimer m_sinceFrame;
     bool m_pending = false;
     int m_frames = 0;
+    int m_intervalMs = kFrameIntervalMs;
 };
