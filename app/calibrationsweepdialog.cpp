@@ -23,7 +23,7 @@ CalibrationSweepDialog::CalibrationSweepDialog(TavikComm *comm, QWidget *parent)
     m_step->setObjectName(QStringLiteral("label_sweep_step"));
     m_bar = new QProgressBar(this);
     m_bar->setObjectName(QStringLiteral("prog_sweep"));
-    m_bar->setRange(0, TavikComm::CalibrationSteps);
+    m_bar->setRange(0, TavikComm::kCalibrationSteps);
     m_bar->setValue(0);
     m_result = new QLabel(this);
     m_result->setObjectName(QStringLiteral("label_sweep_result"));

@@ -82,9 +82,9 @@ QMenu *DebugConsole::createContextMenu(const QPoint &pos)
     QAction *print = menu->addAction(QStringLiteral("Print Crash Log"));
     QAction *erase = menu->addAction(QStringLiteral("Erase Crash Log"));
     connect(print, &QAction::triggered, m_comm,
-        [this] { m_comm->sendPacket(QByteArray(1, char(TavikComm::MsgPrintCrashLog))); });
+        [this] { m_comm->sendPacket(QByteArray(1, char(wire::MsgPrintCrashLog))); });
     connect(erase, &QAction::triggered, m_comm,
-        [this] { m_comm->sendPacket(QByteArray(1, char(TavikComm::MsgEraseCrashLog))); });
+        [this] { m_comm->sendPacket(QByteArray(1, char(wire::MsgEraseCrashLog))); });
     return menu;
 }
 

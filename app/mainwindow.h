@@ -4,6 +4,7 @@
 // export). The tabs' editing controls bind themselves to the configuration record.
 
 #include "configtypes.h"
+#include "widgetlinkprompts.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -46,7 +47,7 @@ public:
     QString exportPath() const { return m_exportPath; }
     void setExportPath(const QString &path) { m_exportPath = path; }
 
-    QLabel *statusLabelWidget() const { return statusLabel; }
+    QLabel *statusLabelWidget() const { return m_statusLabel; }
     // The live view, the Debug tab's tools and the window-side range calibration.
     LivePanel *livePanel() const { return m_livePanel; }
     DebugConsole *debugConsole() const { return m_debugConsole; }
@@ -58,7 +59,7 @@ public:
     void importConfiguration();
     void exportConfiguration();
 
-public slots:
+public Q_SLOTS:
     void on_cmdline_returnPressed();
 
 protected:
@@ -81,10 +82,10 @@ private:
     void saveWindowSettings();
     void buildDebugTools();
 
-    uint8_t savedMasterGain = 0;
+    uint8_t m_savedMasterGain = 0;
     QString m_exportPath;
-    QLabel *statusLabel = nullptr;
-    QHash<int, BtnMapWidget *> buttonWidgets;
+    QLabel *m_statusLabel = nullptr;
+    QHash<int, BtnMapWidget *> m_buttonWidgets;
     Ui::MainWindow *ui = nullptr;
 
     DeviceConfig *m_config;
@@ -98,4 +99,6 @@ private:
     QString m_refusedReason;
     bool m_unapplied = false;
     bool m_closeConfirmed = false;
+    // The link's chooser and error boxes, while the window exists.
+    WidgetLinkPrompts m_linkPrompts;
 };

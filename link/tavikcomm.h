@@ -4,6 +4,7 @@
 // record, the effect list, device text and the data log.
 
 #include "serialportmanager.h"
+#include "wireformat.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -25,33 +26,8 @@ class TavikComm : public SerialPortManager
     Q_PROPERTY(bool configCompatible READ isConfigCompatible NOTIFY configCompatibleChanged)
 
 public:
-    // Message types.
-    enum MessageType : uint8_t {
-        MsgText = 0,
-        MsgTelemetry = 1,
-        MsgApplyConfig = 2,
-        MsgActiveConfig = 3,
-        MsgEffect = 4,
-        MsgStartSampling = 5,
-        MsgStopSampling = 6,
-        MsgSample = 7,
-        MsgStoreConfig = 9,
-        MsgFirmwareVersion = 12,
-        MsgFan = 13,
-        MsgResetConfig = 14,
-        MsgPrintCrashLog = 15,
-        MsgEraseCrashLog = 16,
-        MsgSpiWrite = 17,
-        MsgSpiRead = 18,
-        MsgStoredConfig = 19,
-        MsgCalibration = 20,
-        MsgResetMotors = 21,
-    };
-    static constexpr int SampleMessageSize = 19;
-    static constexpr int SpiReplyTimeoutMs = 100;
-    static constexpr int MaxSpiWrite = 255;
-    // Object name of the warning boxes raised for a received configuration.
-    static constexpr const char *ErrorBoxName = "tavik_config_error_box";
+    static constexpr int kSpiReplyTimeoutMs = 100;
+    static constexpr int kMaxSpiWrite = 255;
 
     TavikComm(DeviceConfig *config, DataPacket *dataPacket, EffectListModel *effects);
     ~TavikComm() override;
@@ -66,9 +42,9 @@ public:
     void setCalibrationTimeScale(double scale);
     bool isCalibrating() const { return m_calibrating; }
     // Settings the calibration sweep sends: per axis one to settle and eleven to measure.
-    static constexpr int CalibrationSteps = 24;
+    static constexpr int kCalibrationSteps = 24;
     // True while the data log's file is open (samples are being written).
-    bool isSampleFileOpen() const { return sampleFile.isOpen(); }
+    bool isSampleFileOpen() const { return m_sampleFile.isOpen(); }
 
     // Least squares fit of y on x in single precision; false when there are no points or no
     // spread in x (the fit is undefined then).
@@ -83,7 +59,7 @@ Q_SIGNALS:
     void configCompatibleChanged(bool compatible);
     // A received configuration image was refused; reason is a short text for the status line.
     void configRefused(QString reason);
-    // The calibration sweep is about to send setting step (1..CalibrationSteps).
+    // The calibration sweep is about to send setting step (1..kCalibrationSteps).
     void calibrationProgress(int step, int steps, QString description);
     // A fit of the sweep: axis 'X' or 'Y', slope per full deflection and intercept.
     void calibrationFitted(QChar axis, double slope, double intercept);
@@ -111,7 +87,7 @@ public Q_SLOTS:
 
 protected:
     void handlePacket(uint8_t *data, int length) override;
-    // Shows the modal warning box titled "Error". Tests find it by ErrorBoxName.
+    // Shows the modal warning box titled "Error" through the installed LinkPrompts.
     virtual void showConfigError(const QString &text, bool richText);
 
 private:
@@ -130,11 +106,11 @@ private:
     DataPacket *m_dataPacket;
     EffectListModel *m_effects;
 
-    QFile sampleFile;
+    QFile m_sampleFile;
     QString m_sampleFileName = QStringLiteral("samples.csv");
     // Time stamp extension of the data log; survives stop and start.
-    uint16_t lastSampleTime = 0;
-    uint32_t sampleTime = 0;
+    uint16_t m_lastSampleTime = 0;
+    uint32_t m_sampleTime = 0;
 
     bool m_configCompatible = true;
     bool m_errorBoxOpen = false;

@@ -25,7 +25,7 @@ public:
     // every change (live telemetry arrives far faster than a screen can show).
     void setPacer(FramePacer *pacer);
 
-public slots:
+public Q_SLOTS:
     void valueChanged(int value);
     void valueChanged(int16_t value);
     void valueChanged(uint16_t value);
