@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QTabWidget>
 #include <QTextStream>
 #include <QTimer>
 
@@ -90,6 +91,15 @@ int main(int argc, char **argv)
         comm.setPortOverride(options.port);
 
     MainWindow window(&deviceConfig, &comm, &dataPacket, &effectList);
+    if (!options.tab.isEmpty()) {
+        // The tab pages are named tab_effects, tab_settings, tab_debug and tab_mapping.
+        auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("tabWidget"));
+        auto *page = window.findChild<QWidget *>(QStringLiteral("tab_") + options.tab);
+        if (tabs && page && tabs->indexOf(page) >= 0)
+            tabs->setCurrentWidget(page);
+        else
+            qCWarning(lcApp).noquote() << "No tab" << options.tab;
+    }
     if (!options.screenshot.isEmpty())
         arrangeScreenshot(&window, &comm, options.screenshot);
     if (options.startupProbe)

@@ -3,11 +3,15 @@
 
 #include "applog.h"
 #include "buttonmappingtab.h"
+#include "autocalibration.h"
 #include "configchangewatcher.h"
 #include "configfile.h"
 #include "datapacket.h"
+#include "debugconsole.h"
 #include "deviceconfig.h"
+#include "effectlistdelegate.h"
 #include "effectlistmodel.h"
+#include "livepanel.h"
 #include "platformregistry.h"
 #include "scopewindow.h"
 #include "tavikcomm.h"
@@ -99,8 +103,7 @@ MainWindow::MainWindow(DeviceConfig *config, TavikComm *comm, DataPacket *data,
         [this](const QString &text) { m_config->set_device_name(DeviceName::fromString(text)); });
     connect(ui->ln_config_name, &QLineEdit::textChanged, this,
         [this](const QString &text) { m_config->set_config_name(DeviceName::fromString(text)); });
-    bindLiveBars();
-    ui->effects_list->setModel(m_effects);
+    buildDebugTools();
 
     ui->left_frame->setEnabled(m_comm->isConnected());
 
@@ -112,7 +115,6 @@ MainWindow::MainWindow(DeviceConfig *config, TavikComm *comm, DataPacket *data,
 
     connect(m_comm, &SerialPortManager::connectedChanged, this, &MainWindow::onConnectedChanged);
 
-    buildRawButtonGrid();
     connect(ui->button_write_config, &QPushButton::clicked, this, &MainWindow::applyConfiguration);
     connect(ui->button_store_config, &QPushButton::clicked, this, &MainWindow::storeConfiguration);
     connect(ui->button_reload_config, &QPushButton::clicked, this,
@@ -400,6 +402,11 @@ void MainWindow::saveWindowSettings()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    // A range calibration still running ends here, so the record (and an Apply from the
+    // question below) carries the user's master gain, not the sweep's zero.
+    m_autoCalibration->finish();
+    if (m_comm->isCalibrating())
+        m_comm->cancelAutoCalibration();
     if (!m_closeConfirmed && m_unapplied) {
         const bool connected = m_comm->isConnected();
         QMessageBox box(QMessageBox::Question, QStringLiteral("Unapplied changes"),
@@ -441,50 +448,45 @@ void MainWindow::closeEvent(QCloseEvent *event)
     QMainWindow::closeEvent(event);
 }
 
-void MainWindow::bindLiveBars()
+void MainWindow::buildDebugTools()
 {
-    ui->prog_z->setValue(m_data->Z());
-    ui->prog_rx->setValue(m_data->Rx());
-    ui->prog_ry->setValue(m_data->Ry());
-    ui->prog_rz->setValue(m_data->Rz());
-    ui->prog_slider->setValue(m_data->Slider());
-    connect(m_data, &DataPacket::ZChanged, ui->prog_z, &QProgressBar::setValue);
-    connect(m_data, &DataPacket::RxChanged, ui->prog_rx, &QProgressBar::setValue);
-    connect(m_data, &DataPacket::RyChanged, ui->prog_ry, &QProgressBar::setValue);
-    connect(m_data, &DataPacket::RzChanged, ui->prog_rz, &QProgressBar::setValue);
-    connect(m_data, &DataPacket::SliderChanged, ui->prog_slider, &QProgressBar::setValue);
-}
+    LivePanel::Widgets live;
+    live.frame = ui->left_frame;
+    live.paramGrid = ui->liveParamGrid;
+    live.axisView = ui->axisView;
+    live.hatsGrid = ui->hats_grid;
+    live.z = ui->prog_z;
+    live.rx = ui->prog_rx;
+    live.ry = ui->prog_ry;
+    live.rz = ui->prog_rz;
+    live.slider = ui->prog_slider;
+    live.buttonStatus = ui->button_status;
+    m_livePanel = new LivePanel(live, m_data, m_effects, this);
 
-void MainWindow::buildRawButtonGrid()
-{
-    // The strip of 64 raw button indicators: two columns of 32, lit while the bit is set.
-    QVector<QPushButton *> buttons;
-    buttons.reserve(64);
-    for (int b = 0; b < 64; ++b) {
-        auto *button = new QPushButton(QString::number(b + 1));
-        button->setFixedSize(20, 20);
-        button->setCheckable(true);
-        button->setEnabled(false);
-        button->setToolTip(QStringLiteral("Raw button data"));
-        button->setStyleSheet(QStringLiteral(
-            "QPushButton { font-size: 8pt; } QPushButton::checked { font-weight:bold; "
-            "border-radius:3px; color: #fff; border: none; background-color: red; }"));
-        ui->button_status->addWidget(button, (b % 32) + 2, b / 32);
-        buttons.append(button);
-    }
-    ui->button_status->setRowStretch(34, 1);
-    connect(m_data, &DataPacket::buttons64Changed, this, [buttons](uint64_t mask) {
-        for (int b = 0; b < buttons.size(); ++b) {
-            const bool on = (mask >> b) & 1u;
-            buttons[b]->setChecked(on);
-            buttons[b]->setEnabled(on);
-        }
-    });
+    ui->effects_list->setModel(m_effects);
+    // A view does not own its delegate: the window does.
+    auto *delegate = new MyDelegate(this);
+    ui->effects_list->setItemDelegate(delegate);
+    ui->effects_list->applyEffectListSettings();
+
+    DebugConsole::Widgets debug;
+    debug.text = ui->debug_text;
+    debug.cmdline = ui->cmdline;
+    debug.resetMotors = ui->b_reset_motors;
+    debug.testFans = ui->b_test_fans;
+    debug.logData = ui->b_logdata;
+    debug.forceSweep = ui->b_force_sweep;
+    debug.statusBar = statusBar();
+    m_debugConsole = new DebugConsole(debug, m_comm, this);
+
+    m_autoCalibration
+        = new AutoCalibration(ui->b_autocal, m_config, m_comm, m_data, statusBar(), this);
 }
 
 void MainWindow::on_cmdline_returnPressed()
 {
-    qCDebug(lcApp) << "Debug command:" << ui->cmdline->text();
+    // The line stays in the field.
+    m_debugConsole->runCommand(ui->cmdline->text());
 }
 
 void MainWindow::showScope()

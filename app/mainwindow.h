@@ -13,8 +13,11 @@
 
 #include <cstdint>
 
+class AutoCalibration;
 class BtnMapWidget;
 class DataPacket;
+class DebugConsole;
+class LivePanel;
 class DeviceConfig;
 class EffectListModel;
 class QLabel;
@@ -48,6 +51,10 @@ public:
     void setExportPath(const QString &path) { m_exportPath = path; }
 
     QLabel *statusLabelWidget() const { return m_statusLabel; }
+    // The live view, the Debug tab's tools and the window-side range calibration.
+    LivePanel *livePanel() const { return m_livePanel; }
+    DebugConsole *debugConsole() const { return m_debugConsole; }
+    AutoCalibration *autoCalibration() const { return m_autoCalibration; }
     // True while edits exist that were never sent to the base.
     bool hasUnappliedChanges() const { return m_unapplied; }
 
@@ -80,8 +87,7 @@ private:
     void revertConfiguration();
     void resetConfiguration();
     void saveWindowSettings();
-    void bindLiveBars();
-    void buildRawButtonGrid();
+    void buildDebugTools();
 
     uint8_t m_savedMasterGain = 0;
     QString m_exportPath;
@@ -92,6 +98,9 @@ private:
     TavikComm *m_comm;
     DataPacket *m_data;
     EffectListModel *m_effects;
+    LivePanel *m_livePanel = nullptr;
+    DebugConsole *m_debugConsole = nullptr;
+    AutoCalibration *m_autoCalibration = nullptr;
 
     QString m_refusedReason;
     bool m_unapplied = false;

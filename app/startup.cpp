@@ -57,6 +57,8 @@ Options parseOptions(const QStringList &arguments, const QString &portFromEnviro
             options.startupProbe = true;
         else if (argument == QLatin1String("--scope"))
             options.scope = true;
+        else if (i + 1 < arguments.size() && argument == QLatin1String("--tab"))
+            options.tab = arguments.at(++i);
     }
     return options;
 }

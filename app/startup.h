@@ -18,6 +18,7 @@ struct Options
     QString screenshot; // --screenshot FILE: save a picture of the window and quit
     bool startupProbe = false; // --startup-probe: report when the window first shows, then quit
     bool scope = false; // --scope: open the Scope window at start
+    QString tab; // --tab NAME: effects, settings, debug or mapping shown first
 };
 
 // Sets the identity; call right after the application object exists.

@@ -84,7 +84,8 @@ void DataPacket::onHatsChanged(uint32_t value)
         if (oldNibble == newNibble)
             continue;
         Q_EMIT buttonReleased(kHatButtonBase + 16 * h + oldNibble);
-        if (newNibble != 0xF)
+        // 8..14 are centred like 15 (see hatDirection): no press for them.
+        if (hatDirection(value, h) >= 0)
             Q_EMIT buttonPressed(kHatButtonBase + 16 * h + newNibble);
     }
     m_lastHats = value;

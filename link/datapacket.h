@@ -34,6 +34,14 @@ public:
     static constexpr int kMessageSize = wire::kTelemetrySize;
     // Hat events use the physical button signals with identifiers 0x80 + 16 * hat + direction.
     static constexpr int kHatButtonBase = 0x80;
+    // Direction of hat (0..3) in a hat word: 0 = up, then 45° steps clockwise; -1 when the
+    // hat is centred. One rule for the indicators and the edge events: a field with bit 3 set
+    // (8..15) is centred, since 8..14 name no direction.
+    static constexpr int hatDirection(uint32_t hats, int hat)
+    {
+        const uint32_t field = (hats >> (4 * (hat & 7))) & 0xFu;
+        return (field & 0x8u) ? -1 : int(field);
+    }
 
     explicit DataPacket(QObject *parent = nullptr);
 

@@ -199,7 +199,21 @@ void TavikComm::wait(int ms)
     QEventLoop loop;
     QTimer::singleShot(
         std::max(0, int(std::lround(ms * m_calibrationTimeScale))), &loop, &QEventLoop::quit);
-    loop.exec();
+    // A cancel ends the wait at once.
+    QEventLoop *outer = m_calibrationWait;
+    m_calibrationWait = &loop;
+    if (!m_calibrationCancelled)
+        loop.exec();
+    m_calibrationWait = outer;
+}
+
+void TavikComm::cancelAutoCalibration()
+{
+    if (!m_calibrating)
+        return;
+    m_calibrationCancelled = true;
+    if (m_calibrationWait)
+        m_calibrationWait->quit();
 }
 
 bool TavikComm::fitLine(const float *x, const float *y, int n, float *slope, float *intercept)
@@ -228,8 +242,16 @@ bool TavikComm::fitLine(const float *x, const float *y, int n, float *slope, flo
     return true;
 }
 
-void TavikComm::calibrateAxis(bool yAxis)
+bool TavikComm::calibrateAxis(bool yAxis)
 {
+    const QChar axis = yAxis ? QLatin1Char('Y') : QLatin1Char('X');
+    auto announce = [this, axis](int value, bool settle) {
+        ++m_calibrationStep;
+        Q_EMIT calibrationProgress(m_calibrationStep, kCalibrationSteps,
+            settle ? QStringLiteral("%1 axis: settling at %2").arg(axis).arg(value)
+                   : QStringLiteral("%1 axis: measuring at %2").arg(axis).arg(value));
+    };
+    announce(kCalibrationFrom, true);
     if (yAxis)
         sendCalibrationPoint(0, kCalibrationFrom);
     else
@@ -238,11 +260,16 @@ void TavikComm::calibrateAxis(bool yAxis)
     std::vector<float> positions;
     std::vector<float> forces;
     for (int v = kCalibrationFrom; v <= kCalibrationTo; v += kCalibrationStep) {
+        if (m_calibrationCancelled)
+            return false;
+        announce(v, false);
         if (yAxis)
             sendCalibrationPoint(0, int16_t(v));
         else
             sendCalibrationPoint(int16_t(v), 0);
         wait(kCalibrationStepMs);
+        if (m_calibrationCancelled)
+            return false;
         const int position = yAxis ? m_dataPacket->y() : m_dataPacket->x();
         const int force = yAxis ? m_dataPacket->fyout() : m_dataPacket->fxout();
         positions.push_back(float(position));
@@ -250,12 +277,15 @@ void TavikComm::calibrateAxis(bool yAxis)
         Q_EMIT textDataReceived(QString::asprintf("%d,%d\n", position, force));
     }
     float slope = 0, intercept = 0;
-    if (fitLine(positions.data(), forces.data(), int(positions.size()), &slope, &intercept))
+    if (fitLine(positions.data(), forces.data(), int(positions.size()), &slope, &intercept)) {
         Q_EMIT textDataReceived(
             QString::asprintf("fit: y = %fx+%f\n", double(slope * 4096.0f), double(intercept)));
-    else
+        Q_EMIT calibrationFitted(axis, double(slope * 4096.0f), double(intercept));
+    } else {
         Q_EMIT textDataReceived(
             QStringLiteral("fit: failed, the position did not change during the sweep\n"));
+    }
+    return true;
 }
 
 void TavikComm::startAutoCalibration()
@@ -267,9 +297,14 @@ void TavikComm::startAutoCalibration()
     if (!m_dataPacket)
         return;
     m_calibrating = true;
-    calibrateAxis(true);
-    calibrateAxis(false);
+    m_calibrationCancelled = false;
+    m_calibrationStep = 0;
+    const bool completed = calibrateAxis(true) && calibrateAxis(false);
+    if (!completed)
+        qCInfo(lcLink) << "Automatic calibration cancelled after step" << m_calibrationStep;
     m_calibrating = false;
+    m_calibrationCancelled = false;
+    Q_EMIT calibrationFinished(completed);
 }
 
 void TavikComm::setConfigCompatible(bool compatible)

@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QEventLoop>
 #include <QString>
 
 #include <cstdint>
@@ -40,6 +41,10 @@ public:
     // Multiplies the calibration sweep's waits (default 1.0; tests shorten the sweep).
     void setCalibrationTimeScale(double scale);
     bool isCalibrating() const { return m_calibrating; }
+    // Settings the calibration sweep sends: per axis one to settle and eleven to measure.
+    static constexpr int kCalibrationSteps = 24;
+    // True while the data log's file is open (samples are being written).
+    bool isSampleFileOpen() const { return m_sampleFile.isOpen(); }
 
     // Least squares fit of y on x in single precision; false when there are no points or no
     // spread in x (the fit is undefined then).
@@ -54,6 +59,12 @@ Q_SIGNALS:
     void configCompatibleChanged(bool compatible);
     // A received configuration image was refused; reason is a short text for the status line.
     void configRefused(QString reason);
+    // The calibration sweep is about to send setting step (1..kCalibrationSteps).
+    void calibrationProgress(int step, int steps, QString description);
+    // A fit of the sweep: axis 'X' or 'Y', slope per full deflection and intercept.
+    void calibrationFitted(QChar axis, double slope, double intercept);
+    // The sweep ended; completed is false when it was cancelled.
+    void calibrationFinished(bool completed);
 
 public Q_SLOTS:
     bool sendConfig();
@@ -66,6 +77,8 @@ public Q_SLOTS:
     void startSampling();
     void stopSampling();
     void startAutoCalibration();
+    // Ends a running sweep at its current wait; no further settings are sent.
+    void cancelAutoCalibration();
 
     QByteArray spiRead(int n, int flags);
     QByteArray spiWrite(const QByteArray &data, int flags);
@@ -87,7 +100,7 @@ private:
     void send(std::initializer_list<uint8_t> bytes);
     void sendCalibrationPoint(int16_t x, int16_t y);
     void wait(int ms);
-    void calibrateAxis(bool yAxis);
+    bool calibrateAxis(bool yAxis);
 
     DeviceConfig *m_config;
     DataPacket *m_dataPacket;
@@ -102,5 +115,8 @@ private:
     bool m_configCompatible = true;
     bool m_errorBoxOpen = false;
     bool m_calibrating = false;
+    bool m_calibrationCancelled = false;
+    int m_calibrationStep = 0;
+    QEventLoop *m_calibrationWait = nullptr;
     double m_calibrationTimeScale = 1.0;
 };

@@ -27,7 +27,7 @@ SignalLabelBindingF::SignalLabelBindingF(
 
 void SignalLabelBindingF::valueChanged(int value)
 {
-    showValue(value);
+    present(value);
 }
 
 void SignalLabelBindingF::showValue(int value)

@@ -50,6 +50,7 @@ private Q_SLOTS:
     void fixedWidthPropertiesByName();
     void parseOptions_data();
     void parseOptions();
+    void tabOption();
     void headlessFailureEndsWithStatusOne();
     void windowedRoadConnectsThroughEnvironmentPort();
     void startupProbeReportsTheFirstShow();
@@ -141,6 +142,13 @@ void TestStartup::parseOptions_data()
         << QStringList {"prog", "-config", "f.tavconf", "--port", "/tmp/b"} << ""
         << "/tmp/b"
         << "";
+}
+
+void TestStartup::tabOption()
+{
+    QCOMPARE(Startup::parseOptions({"prog", "--tab", "debug", "--port", "/tmp/c"}, "").tab,
+        QStringLiteral("debug"));
+    QCOMPARE(Startup::parseOptions({"prog", "--tab"}, "").tab, QString());
 }
 
 void TestStartup::parseOptions()

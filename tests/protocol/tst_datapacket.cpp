@@ -179,6 +179,11 @@ void TestDataPacket::edges_data()
                                 << QStringList {"R82"};
     QTest::newRow("hat 4 and 2") << quint64(0) << quint64(0) << centred << 0x3F1Fu << quint64(0)
                                  << QStringList {"R9f", "P91", "Rbf", "Pb3"};
+    // A field of 8..14 names no direction: centred, like 15.
+    QTest::newRow("hat 1 to 9") << quint64(0) << quint64(0) << centred << 0xFFF9u << quint64(0)
+                                << QStringList {"R8f"};
+    QTest::newRow("hat 1 9 to 2") << quint64(0) << quint64(0) << 0xFFF9u << 0xFFF2u << quint64(0)
+                                  << QStringList {"R89", "P82"};
     QTest::newRow("logical") << quint64(0) << quint64(0) << centred << centred << quint64(0x3)
                              << QStringList {"LP1", "LP2"};
 }
