@@ -7,6 +7,8 @@
 #include "effectsettings.h"
 #include "flowlayout.h"
 #include "frictiontunedialog.h"
+#include "hiresmodewidget.h"
+#include "hwtrimwidget.h"
 #include "mappingchart.h"
 #include "mappingdialog.h"
 #include "tavikcomm.h"
@@ -88,10 +90,16 @@ EffectsTab::EffectsTab(
     addPanel("effect_inertia", QStringLiteral("Inertia"), true);
     addPanel("effect_friction", QStringLiteral("Friction"), true);
     addPanel("effect_endstops", QStringLiteral("Endstops"), true);
+    m_trim = new HWTrimWidget(m_data, m_contents);
+    m_trim->setObjectName(QStringLiteral("hw_trim"));
+    m_contents->layout()->addWidget(m_trim);
     addPanel("effect_static_force", QStringLiteral("Static Force"), false);
     addPanel("effect_breakout", QStringLiteral("Breakout Force (Experimental)"), true);
     addPanel("effect_balance_spring", QStringLiteral("Balance Spring"), true);
     addPanel("effect_axis_scaling", QStringLiteral("Axis Scaling"), true);
+    m_hires = new HiresModeWidget(m_data, m_contents);
+    m_hires->setObjectName(QStringLiteral("hires_mode"));
+    m_contents->layout()->addWidget(m_hires);
     configurePanels();
     bindPanels();
 }
@@ -326,6 +334,26 @@ void EffectsTab::bindPanels()
     m_binder->bind(panel("effect_breakout"), kBreakout);
     m_binder->bind(panel("effect_axis_scaling"), kScaling);
     m_binder->bind(panel("effect_balance_spring"), kBalance);
+
+    // The trim panel and the hi-res panel.
+    static const BindingRow kTrim[] = {
+        {"cb_trim_enabled", "hw_trim_enabled", C::Same, true},
+        {"cb_override_trim", "hw_trim_override", C::Same, true},
+        {"l_trim_down", "trim_btn_dn", C::Same, true, {}, "value"},
+        {"line_trim_up", "trim_btn_up", C::Same, true, {}, "value"},
+        {"l_trim_left", "trim_btn_left", C::Same, true, {}, "value"},
+        {"l_trim_right", "trim_btn_right", C::Same, true, {}, "value"},
+        {"line_trim_reset", "trim_btn_reset", C::Same, true, {}, "value"},
+        {"line_trim_release", "trim_btn_release", C::Same, true, {}, "value"},
+        {"sb_trim_rate", "trim_rate", C::Same, true, {0, 255}},
+    };
+    static const BindingRow kHires[] = {
+        {"cb_enabled", "hires_mode_enable", C::Same, true},
+        {"button_bind", "hires_mode_btn", C::Same, true, {}, "value"},
+        {"spin_scale_factor", "hires_mode_scale", C::Fraction, true, {0, 1.0, 0.05, 2}},
+    };
+    m_binder->bind(m_trim, kTrim);
+    m_binder->bind(m_hires, kHires);
 
     using D = DeviceConfig;
     bindGainMap(panel("effect_spring"),

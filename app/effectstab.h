@@ -13,6 +13,8 @@ class ConfigBinder;
 class DataPacket;
 class DeviceConfig;
 class EffectSettings;
+class HWTrimWidget;
+class HiresModeWidget;
 class QWidget;
 class TavikComm;
 
@@ -28,6 +30,8 @@ public:
     // Panels by object name ("effect_spring", ..., "effect_balance_spring").
     EffectSettings *panel(const char *name) const;
     QList<EffectSettings *> panels() const { return m_panels; }
+    HWTrimWidget *trimPanel() const { return m_trim; }
+    HiresModeWidget *hiresPanel() const { return m_hires; }
     // Hides every gain-map dialog (they are top-level windows of their own).
     void closeDialogs();
 
@@ -51,4 +55,6 @@ private:
     TavikComm *m_comm;
     DataPacket *m_data;
     QList<EffectSettings *> m_panels;
+    HWTrimWidget *m_trim = nullptr;
+    HiresModeWidget *m_hires = nullptr;
 };

@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "applog.h"
+#include "buttonmappingtab.h"
 #include "configbinder.h"
 #include "configfile.h"
 #include "datapacket.h"
@@ -125,6 +126,8 @@ MainWindow::MainWindow(DeviceConfig *config, TavikComm *comm, DataPacket *data,
     setFocusPolicy(Qt::StrongFocus);
 
     clearDirectInputCalibration();
+
+    new ButtonMappingTab(this, ui->tab_mapping, m_config, m_data);
 
     updateCommandButtons();
     restoreWindowSettings();

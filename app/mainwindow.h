@@ -89,7 +89,6 @@ private:
     uint8_t savedMasterGain = 0;
     QString m_exportPath;
     QLabel *statusLabel = nullptr;
-    QHash<int, BtnMapWidget *> buttonWidgets;
     Ui::MainWindow *ui = nullptr;
 
     DeviceConfig *m_config;

@@ -1,8 +1,11 @@
 #include "settingstab.h"
 
 #include "applog.h"
+#include "axiscalibrationwidget.h"
 #include "bindingrow.h"
+#include "btnbindlineedit.h"
 #include "configbinder.h"
+#include "datapacket.h"
 #include "deviceconfig.h"
 #include "gamecontrollerpanel.h"
 #include "idlistmodel.h"
@@ -13,6 +16,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -447,7 +451,124 @@ void SettingsTab::buildAxes(QGridLayout *grid)
     grid->addWidget(note, row, 0, 1, 14);
 }
 
-void SettingsTab::buildCalibration() { }
+namespace {
+
+struct GripAxis
+{
+    int grip;
+    const char *title;
+    const char *name;
+    void (DataPacket::*raw)(uint16_t);
+    const char *min;
+    const char *max;
+    bool centerButton;
+};
+
+// The calibration rows each grip shows below the grip type. The T-50CM2 brake and the WarBrd
+// twist edit the same two fields, as the base reads them for both grips.
+const GripAxis kGripAxes[] = {
+    {6, "Twist Axis", "cal_alpha_twist", &DataPacket::aux_axis_4Changed, "alpha_twist_axis_cal_min",
+        "alpha_twist_axis_cal_max", true},
+    {6, "Brake Axis", "cal_alpha_brake", &DataPacket::aux_axis_1Changed, "alpha_brake_axis_cal_min",
+        "alpha_brake_axis_cal_max", false},
+    {6, "Thumb X", "cal_alpha_thumb_x", &DataPacket::aux_axis_2Changed,
+        "alpha_thumb_x_axis_cal_min", "alpha_thumb_x_axis_cal_max", true},
+    {6, "Thumb Y", "cal_alpha_thumb_y", &DataPacket::aux_axis_3Changed,
+        "alpha_thumb_y_axis_cal_min", "alpha_thumb_y_axis_cal_max", true},
+    {1, "Brake Axis", "cal_t50_brake", &DataPacket::aux_axis_1Changed, "t50_axis_cal_min",
+        "t50_axis_cal_max", false},
+    {5, "Twist Axis", "cal_warbrd_twist", &DataPacket::aux_axis_1Changed, "t50_axis_cal_min",
+        "t50_axis_cal_max", true},
+    {7, "Twist Axis", "cal_vfx_twist", &DataPacket::aux_axis_4Changed, "vfx_twist_axis_cal_min",
+        "vfx_twist_axis_cal_max", true},
+    {7, "Thumb Axis", "cal_vfx_thumb", &DataPacket::aux_axis_2Changed, "vfx_thumb_axis_cal_min",
+        "vfx_thumb_axis_cal_max", true},
+    {7, "Brake Axis", "cal_vfx_brake", &DataPacket::aux_axis_1Changed, "vfx_brake_axis_cal_min",
+        "vfx_brake_axis_cal_max", false},
+};
+
+constexpr int kAlphaGrip = 6;
+
+struct PotCalibration
+{
+    const char *name;
+    const char *title;
+    void (DataPacket::*raw)(uint16_t);
+    const char *min;
+    const char *max;
+};
+
+const PotCalibration kPotCalibrations[] = {
+    {"pot_1_cal", "Pot#1 Axis", &DataPacket::pot_1Changed, "pot_1_cal_min", "pot_1_cal_max"},
+    {"pot_2_cal", "Pot#2 Axis", &DataPacket::pot_2Changed, "pot_2_cal_min", "pot_2_cal_max"},
+};
+
+} // namespace
+
+void SettingsTab::bindCalibration(AxisCalibrationWidget *widget, const char *min, const char *max)
+{
+    const BindingRow rows[] = {
+        {"brake_min", min, C::Same, true},
+        {"brake_max", max, C::Same, true},
+    };
+    m_binder->bind(widget, rows);
+}
+
+void SettingsTab::buildCalibration()
+{
+    // The pots' calibration rows, shown below their function when it is an axis.
+    for (int i = 0; i < 2; ++i) {
+        const PotCalibration &pot = kPotCalibrations[i];
+        auto *cal = new AxisCalibrationWidget(QString::fromUtf8(pot.title));
+        cal->setObjectName(QLatin1String(pot.name));
+        cal->hide();
+        cal->setDefaults(0, 4095);
+        cal->setLimits(0, 4095);
+        if (m_potGrid)
+            m_potGrid->addWidget(cal, m_potCalibrationRow[i], 0, 1, 5);
+        if (m_data)
+            connect(m_data, pot.raw, cal, &AxisCalibrationWidget::_setValue);
+        bindCalibration(cal, pot.min, pot.max);
+    }
+
+    if (!m_extraWidgets)
+        return;
+    for (const GripAxis &axis : kGripAxes) {
+        auto *cal = new AxisCalibrationWidget(QString::fromUtf8(axis.title));
+        cal->setObjectName(QLatin1String(axis.name));
+        cal->showCenterButton(axis.centerButton);
+        cal->hide();
+        m_extraWidgets->addWidget(cal);
+        if (m_data)
+            connect(m_data, axis.raw, cal, &AxisCalibrationWidget::_setValue);
+        bindCalibration(cal, axis.min, axis.max);
+        m_gripWidgets.append({axis.grip, cal});
+    }
+
+    // The scroll axis of the Alpha+Prime grip: its reset button and rate.
+    auto *frame = new QFrame;
+    frame->setObjectName(QStringLiteral("frame"));
+    frame->setStyleSheet(QStringLiteral(
+        "QFrame#frame {\n  border: 1px solid rgb(200, 200, 200);\n  border-radius: 6px;\n}"));
+    auto *row = new QHBoxLayout(frame);
+    const QMargins margins = row->contentsMargins();
+    row->setContentsMargins(4, margins.top(), 4, margins.bottom());
+    row->addWidget(new QLabel(QStringLiteral("Scroll Axis Reset Button:")));
+    auto *reset = new BtnBindLineEdit(m_data);
+    reset->setObjectName(QStringLiteral("line_scroll_reset"));
+    row->addWidget(reset);
+    row->addWidget(new QLabel(QStringLiteral("Scroll rate:")));
+    row->addWidget(named<QSpinBox>("spin_scroll_rate"));
+    row->addStretch();
+    frame->hide();
+    m_extraWidgets->addWidget(frame);
+    m_gripWidgets.append({kAlphaGrip, frame});
+    const BindingRow rows[] = {
+        {"line_scroll_reset", "alpha_scroll_axis_reset_button", C::Same, true, {}, "value"},
+        {"spin_scroll_rate", "alpha_scroll_axis_gain", C::Same, true, {1, 64}},
+    };
+    m_binder->bind(frame, rows);
+}
 
 void SettingsTab::bindRows()
 {

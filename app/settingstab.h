@@ -10,6 +10,7 @@
 
 #include <memory>
 
+class AxisCalibrationWidget;
 class ConfigBinder;
 class DataPacket;
 class DeviceConfig;
@@ -41,6 +42,7 @@ private:
     void buildExpert(QGridLayout *grid);
     void buildAxes(QGridLayout *grid);
     void buildCalibration();
+    void bindCalibration(AxisCalibrationWidget *widget, const char *min, const char *max);
     void bindRows();
     void connectRules();
 

@@ -20,6 +20,7 @@
 #include "mappingdialog.h"
 #include "modalanswerer.h"
 #include "settingslists.h"
+#include "settingstab.h"
 #include "simulatedbase.h"
 #include "spinboxslider.h"
 #include "tavikcomm.h"
@@ -196,6 +197,8 @@ private Q_SLOTS:
     void unknownIdentifierKept();
     void typedNameLimitedToTwentyBytes();
     void potCalibrationAndDampingLayout();
+    void gripDependentCalibration();
+    void hiresAndTrimPanels();
     void axisLabelsAndRedRule_data();
     void axisLabelsAndRedRule();
     void axisDisabling();
@@ -476,12 +479,9 @@ void TestTabs::everyUint16FlagThroughItsControl()
         ++driven;
     }
     // The flags the window offers no control for.
-    const QStringList expected = {QStringLiteral("separate_friction_mapping"),
-        QStringLiteral("hw_trim_enabled"), QStringLiteral("hires_mode_enable"),
-        QStringLiteral("hw_trim_override"), QStringLiteral("_reserved")};
-    for (const QString &name : unbound)
-        QVERIFY2(expected.contains(name), qPrintable(name));
-    QVERIFY(driven >= 11);
+    QCOMPARE(unbound,
+        QStringList({QStringLiteral("separate_friction_mapping"), QStringLiteral("_reserved")}));
+    QCOMPARE(driven, 14);
 }
 
 void TestTabs::shownValuesAreNeverWrittenBack_data()
@@ -499,6 +499,10 @@ void TestTabs::shownValuesAreNeverWrittenBack_data()
     QTest::newRow("scale below 42") << QByteArray("scale_pos_x") << qint64(3);
     QTest::newRow("endstop below 409") << QByteArray("endstop_pos_x") << qint64(100);
     QTest::newRow("gain beyond 100 %") << QByteArray("default_spring_coef_neg_y") << qint64(-5000);
+    QTest::newRow("hi-res scale two decimals") << QByteArray("hires_mode_scale") << qint64(127);
+    QTest::newRow("trim button above 99") << QByteArray("trim_btn_up") << qint64(190);
+    QTest::newRow("scroll rate above 64") << QByteArray("alpha_scroll_axis_gain") << qint64(200);
+    QTest::newRow("pot cal above 4095") << QByteArray("pot_1_cal_max") << qint64(65000);
 }
 
 void TestTabs::shownValuesAreNeverWrittenBack()
@@ -577,6 +581,96 @@ void TestTabs::potCalibrationAndDampingLayout()
     rig.config.set_separate_xy_damping_comp(0);
     QVERIFY(!y->isVisible());
     QVERIFY(link->isChecked());
+}
+
+void TestTabs::gripDependentCalibration()
+{
+    Rig rig;
+    rig.showTab("tab_settings");
+    const auto visibleNames = [&] {
+        QStringList names;
+        for (int grip : {1, 5, 6, 7})
+            for (QWidget *w : rig.window->settingsTab()->gripWidgets(grip))
+                if (!w->isHidden())
+                    names << w->objectName();
+        return names;
+    };
+    QVERIFY(visibleNames().isEmpty());
+    rig.config.set_grip_type(6);
+    QCOMPARE(visibleNames(),
+        QStringList({"cal_alpha_twist", "cal_alpha_brake", "cal_alpha_thumb_x", "cal_alpha_thumb_y",
+            "frame"}));
+    rig.config.set_grip_type(1);
+    QCOMPARE(visibleNames(), QStringList({"cal_t50_brake"}));
+    rig.config.set_grip_type(7);
+    QCOMPARE(visibleNames(), QStringList({"cal_vfx_twist", "cal_vfx_thumb", "cal_vfx_brake"}));
+    rig.config.set_grip_type(2);
+    QVERIFY(visibleNames().isEmpty());
+
+    // The T-50CM2 brake and the WarBrd twist edit the same fields and show each other's edits.
+    auto *t50
+        = rig.find<QWidget>("cal_t50_brake")->findChild<QSpinBox *>(QStringLiteral("brake_max"));
+    auto *warbrd
+        = rig.find<QWidget>("cal_warbrd_twist")->findChild<QSpinBox *>(QStringLiteral("brake_max"));
+    rig.config.set_grip_type(5);
+    typeInto(warbrd, QStringLiteral("3000"));
+    QCOMPARE(int(rig.config.t50_axis_cal_max()), 3000);
+    QCOMPARE(t50->value(), 3000);
+    QCOMPARE(int(rig.config.warbrd_twist_axis_cal_max()), 0);
+    // Centre buttons on twist and thumb rows only.
+    QVERIFY(!rig.find<QWidget>("cal_warbrd_twist")
+                 ->findChild<QWidget *>(QStringLiteral("b_center"))
+                 ->isHidden());
+    QVERIFY(rig.find<QWidget>("cal_t50_brake")
+                ->findChild<QWidget *>(QStringLiteral("b_center"))
+                ->isHidden());
+
+    // The raw value comes from the telemetry record.
+    rig.data.set_aux_axis_1(1234);
+    QCOMPARE(rig.find<QWidget>("cal_warbrd_twist")
+                 ->findChild<QLabel *>(QStringLiteral("l_axis_val"))
+                 ->text(),
+        QStringLiteral("1234"));
+
+    // Pot calibration is shown exactly for the axis functions.
+    auto *pot = rig.find<QWidget>("pot_1_cal");
+    QVERIFY(pot->isHidden());
+    for (int id : {16, 20, 21, 22, 23}) {
+        rig.config.set_pot_1_func(uint8_t(id));
+        QVERIFY2(!pot->isHidden(), qPrintable(QString::number(id)));
+    }
+    rig.config.set_pot_1_func(12);
+    QVERIFY(pot->isHidden());
+    rig.config.set_pot_2_cal_min(100);
+    QCOMPARE(
+        rig.find<QWidget>("pot_2_cal")->findChild<QSpinBox *>(QStringLiteral("brake_min"))->value(),
+        100);
+}
+
+void TestTabs::hiresAndTrimPanels()
+{
+    Rig rig;
+    rig.showTab("tab_effects");
+    auto *scale = rig.find<QDoubleSpinBox>("spin_scale_factor");
+    rig.find<QCheckBox>("cb_enabled")->click();
+    QCOMPARE(int(rig.config.hires_mode_enable()), 1);
+    typeInto(scale, QStringLiteral("0.5"));
+    QCOMPARE(int(rig.config.hires_mode_scale()), 128);
+    rig.config.set_hires_mode_scale(64);
+    QCOMPARE(scale->text(), QStringLiteral("0.25"));
+    rig.config.set_hires_mode_btn(12);
+    QCOMPARE(rig.find<QLineEdit>("button_bind")->text(), QStringLiteral("12"));
+
+    rig.find<QCheckBox>("cb_trim_enabled")->click();
+    QCOMPARE(int(rig.config.hw_trim_enabled()), 1);
+    rig.config.set_trim_rate(40);
+    QCOMPARE(rig.find<QSpinBox>("sb_trim_rate")->value(), 40);
+    rig.config.set_trim_btn_up(12);
+    QCOMPARE(rig.find<QLineEdit>("line_trim_up")->text(), QStringLiteral("12"));
+    auto *release = rig.find<QLineEdit>("line_trim_release");
+    release->setFocus();
+    QTest::keyClicks(release, QStringLiteral("7"));
+    QCOMPARE(int(rig.config.trim_btn_release()), 7);
 }
 
 void TestTabs::axisLabelsAndRedRule_data()
