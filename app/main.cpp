@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QTabWidget>
 #include <QTextStream>
 #include <QTimer>
 
@@ -92,6 +93,13 @@ int main(int argc, char **argv)
     MainWindow window(&deviceConfig, &comm, &dataPacket, &effectList);
     if (!options.screenshot.isEmpty())
         arrangeScreenshot(&window, &comm, options.screenshot);
+    if (!options.tab.isEmpty()) {
+        auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("tabWidget"));
+        if (QWidget *tab = window.findChild<QWidget *>(options.tab); tabs && tab)
+            tabs->setCurrentWidget(tab);
+        else
+            qCWarning(lcApp).noquote() << "No tab" << options.tab;
+    }
     window.show();
     // The first port check runs at once and may show the device chooser; rejecting it
     // queues the end of the program, which exec() then carries out with status 0.

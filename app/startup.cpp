@@ -47,6 +47,8 @@ Options parseOptions(const QStringList &arguments, const QString &portFromEnviro
             options.port = arguments.at(++i);
         else if (i + 1 < arguments.size() && argument == QLatin1String("--screenshot"))
             options.screenshot = arguments.at(++i);
+        else if (i + 1 < arguments.size() && argument == QLatin1String("--tab"))
+            options.tab = arguments.at(++i);
     }
     return options;
 }

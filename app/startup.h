@@ -14,6 +14,7 @@ struct Options
 {
     QString port; // --port PATH, else the environment variable TAVIK_PORT
     QString screenshot; // --screenshot FILE: save a picture of the window and quit
+    QString tab; // --tab NAME: the tab (object name, e.g. tab_effects) shown at start
 };
 
 // Sets the identity; call right after the application object exists.
