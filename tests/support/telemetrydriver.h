@@ -58,7 +58,7 @@ private:
     void send() { m_data->applyTelemetry(m_message.data(), int(m_message.size())); }
 
     DataPacket *m_data;
-    std::array<uint8_t, DataPacket::MessageSize> m_message {};
+    std::array<uint8_t, DataPacket::kMessageSize> m_message {};
 };
 
 } // namespace testsupport
