@@ -15,6 +15,9 @@
 
 class AutoCalibration;
 class BtnMapWidget;
+class ConfigBinder;
+class SettingsTab;
+class EffectsTab;
 class DataPacket;
 class DebugConsole;
 class LivePanel;
@@ -24,6 +27,7 @@ class QLabel;
 class ScopeWindow;
 class TavikComm;
 class TelemetryRecorder;
+class UnsentChanges;
 
 namespace Ui {
 class MainWindow;
@@ -55,8 +59,15 @@ public:
     LivePanel *livePanel() const { return m_livePanel; }
     DebugConsole *debugConsole() const { return m_debugConsole; }
     AutoCalibration *autoCalibration() const { return m_autoCalibration; }
-    // True while edits exist that were never sent to the base.
-    bool hasUnappliedChanges() const { return m_unapplied; }
+    ConfigBinder *binder() const { return m_binder; }
+    SettingsTab *settingsTab() const { return m_settingsTab; }
+    EffectsTab *effectsTab() const { return m_effectsTab; }
+    // True while the record differs from what the base last reported as active or was last sent.
+    bool hasUnappliedChanges() const;
+
+    // The desktop session is ending: the next close asks nothing (it must not block the
+    // session; unsent changes are lost as on any other shutdown).
+    void prepareForSessionEnd();
 
     // The file dialogs of the Import and Export buttons.
     void importConfiguration();
@@ -103,7 +114,11 @@ private:
     AutoCalibration *m_autoCalibration = nullptr;
 
     QString m_refusedReason;
-    bool m_unapplied = false;
+    UnsentChanges *m_unsent = nullptr;
+    ConfigBinder *m_binder = nullptr;
+    SettingsTab *m_settingsTab = nullptr;
+    EffectsTab *m_effectsTab = nullptr;
+    bool m_sessionEnding = false;
     bool m_closeConfirmed = false;
     // The link's chooser and error boxes, while the window exists.
     WidgetLinkPrompts m_linkPrompts;

@@ -32,7 +32,9 @@ template<ConfigKind K> json toJson(const typename ConfigKindTraits<K>::Type &v)
         }
         return json::array({x, y});
     } else if constexpr (std::is_same_v<T, DeviceName>) {
-        const QByteArray bytes = v.bytes();
+        // The text as the window shows it: a Latin-1 name from an older tool stays readable
+        // instead of becoming replacement characters.
+        const QByteArray bytes = v.toString().toUtf8();
         return std::string(bytes.constData(), size_t(bytes.size()));
     } else if constexpr (std::is_same_v<T, ButtonMapping>) {
         json a = json::array();
@@ -253,6 +255,8 @@ ConfigFileResult importConfigData(DeviceConfig &config, const QByteArray &docume
     }
 #include "parameters.def"
 
+    // One batch: listeners see a file's values as such, and judge the result once.
+    const BaseConfig::OriginScope scope(config, BaseConfig::ChangeOrigin::File);
 #define TAVIK_PARAM(name, kind, offset, bit)                                                       \
     if (staged.name)                                                                               \
         config.set_##name(*staged.name);

@@ -65,6 +65,9 @@ Q_SIGNALS:
     void calibrationFitted(QChar axis, double slope, double intercept);
     // The sweep ended; completed is false when it was cancelled.
     void calibrationFinished(bool completed);
+    // The record's configuration went to the base (Apply, Store, or any other sender), so the
+    // base now runs what the record holds (a closed port drops it, as every command).
+    void configSent();
 
 public Q_SLOTS:
     bool sendConfig();
