@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "portproblemnotice.h"
 #include "ui_mainwindow.h"
 
 #include "applog.h"
@@ -107,6 +108,7 @@ MainWindow::MainWindow(DeviceConfig *config, TavikComm *comm, DataPacket *data,
     statusBar()->addPermanentWidget(statusLabel, 0);
 
     connect(m_comm, &SerialPortManager::connectedChanged, this, &MainWindow::onConnectedChanged);
+    new PortProblemNotice(m_comm, statusBar(), this);
 
     buildRawButtonGrid();
     connect(ui->button_write_config, &QPushButton::clicked, this, &MainWindow::applyConfiguration);

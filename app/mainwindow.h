@@ -47,6 +47,9 @@ public:
     // True while edits exist that were never sent to the base.
     bool hasUnappliedChanges() const { return m_unapplied; }
 
+    // Geometry, window state and the last file dialog path, as closing the window saves them.
+    void saveWindowSettings();
+
     // The file dialogs of the Import and Export buttons.
     void importConfiguration();
     void exportConfiguration();
@@ -71,7 +74,6 @@ private:
     void loadStoredConfiguration();
     void revertConfiguration();
     void resetConfiguration();
-    void saveWindowSettings();
     void bindLiveBars();
     void buildRawButtonGrid();
 

@@ -8,6 +8,7 @@ packages=(
   nlohmann-json3-dev libusb-1.0-0-dev libsdl2-dev libhidapi-dev
   umockdev libumockdev-dev
   xvfb xauth
+  desktop-file-utils appstream
 )
 missing=()
 for p in "${packages[@]}"; do
