@@ -140,7 +140,7 @@ void TestInstall::programsAnswerWithoutDisplay_data()
         QTest::newRow(qPrintable(program + QStringLiteral(" --version")))
             << program << "--version" << program;
         QTest::newRow(qPrintable(program + QStringLiteral(" --help"))) << program << "--help"
-                                                                       << "Usage: " + program;
+                                                                       << "Usage: ";
     }
 }
 
