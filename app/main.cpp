@@ -115,18 +115,24 @@ int runWindow(int argc, char **argv)
     // A logout or `systemctl stop` cannot answer the close question: keep the window's
     // settings and end; edits never applied stay unapplied, as they would on the base.
     TerminationSignals terminationSignals;
-    QObject::connect(&terminationSignals, &TerminationSignals::received, &window, [&window] {
-        if (window.hasUnappliedChanges())
-            qCWarning(lcApp) << "Ending on a signal: changes never applied to the base are "
-                                "discarded";
-        window.saveWindowSettings();
-        QCoreApplication::exit(0);
-    });
+    bool terminated = false;
+    QObject::connect(
+        &terminationSignals, &TerminationSignals::received, &window, [&window, &terminated] {
+            if (window.hasUnappliedChanges())
+                qCWarning(lcApp) << "Ending on a signal: changes never applied to the base are "
+                                    "discarded";
+            window.saveWindowSettings();
+            terminated = true;
+            QCoreApplication::exit(0);
+        });
 
     window.show();
     // The first port check runs at once and may show the device chooser; rejecting it
     // queues the end of the program, which exec() then carries out with status 0.
     comm.start();
+    // A signal taken in the chooser's loop ended that loop; exec() would forget it.
+    if (terminated)
+        return 0;
     return app.exec();
 }
 
