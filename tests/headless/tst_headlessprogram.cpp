@@ -39,13 +39,17 @@ private Q_SLOTS:
     void noBase();
     void windowRoadWithoutDisplayEndsAtOnce_data();
     void windowRoadWithoutDisplayEndsAtOnce();
+    void unreachableDisplay();
     void appliesFile();
     void revert();
 
 private:
     // display false: DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM removed, as under SSH,
     // cron or a system service.
-    Outcome runProgram(const QStringList &args, bool display = true);
+    // unreachableDisplay: DISPLAY names an X server that does not exist (a stale value in an
+    // SSH session), which Qt's set-up would abort on.
+    Outcome runProgram(
+        const QStringList &args, bool display = true, bool unreachableDisplay = false);
     static void addDisplayColumn();
     QString writeFile(const QByteArray &content);
 
@@ -82,7 +86,8 @@ void TestHeadlessProgram::addDisplayColumn()
     QTest::newRow("no display") << false;
 }
 
-Outcome TestHeadlessProgram::runProgram(const QStringList &args, bool display)
+Outcome TestHeadlessProgram::runProgram(
+    const QStringList &args, bool display, bool unreachableDisplay)
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -90,6 +95,8 @@ Outcome TestHeadlessProgram::runProgram(const QStringList &args, bool display)
     if (!display)
         for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             env.remove(QString::fromLatin1(name));
+    if (unreachableDisplay)
+        env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":97"));
     // The settings the program writes at start stay in the test's own directory.
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir->filePath(QStringLiteral("config")));
     process.setProcessEnvironment(env);
@@ -149,6 +156,18 @@ void TestHeadlessProgram::windowRoadWithoutDisplayEndsAtOnce_data()
     QTest::newRow("config without file") << QStringList {"-serial", "TVK-0001", "-config"};
     QTest::newRow("revert as serial") << QStringList {"-serial", "-revert"};
     QTest::newRow("no options") << QStringList {};
+}
+
+void TestHeadlessProgram::unreachableDisplay()
+{
+    const Outcome line = runProgram({"-config", m_dir->filePath("absent.tavconf")}, false, true);
+    QVERIFY2(line.finished, "the program did not end by itself");
+    QCOMPARE(line.status, 1);
+    QVERIFY2(line.err.contains("The config file could not be found!"), line.err.constData());
+    const Outcome window = runProgram({}, false, true);
+    QVERIFY2(window.finished, "the program did not end by itself");
+    QCOMPARE(window.status, 1);
+    QVERIFY2(window.err.contains("no display available"), window.err.constData());
 }
 
 void TestHeadlessProgram::windowRoadWithoutDisplayEndsAtOnce()
