@@ -22,5 +22,5 @@ ConfigChangeWatcher::ConfigChangeWatcher(QObject *target, QObject *parent)
 
 void ConfigChangeWatcher::onNotify()
 {
-    emit changed();
+    Q_EMIT changed();
 }

@@ -14,10 +14,10 @@ public:
 
     int watchedCount() const { return m_watched; }
 
-signals:
+Q_SIGNALS:
     void changed();
 
-private slots:
+private Q_SLOTS:
     void onNotify();
 
 private:

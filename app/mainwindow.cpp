@@ -10,6 +10,7 @@
 #include "effectlistmodel.h"
 #include "platformregistry.h"
 #include "tavikcomm.h"
+#include "wireformat.h"
 
 #include <QCloseEvent>
 #include <QDateTime>
@@ -101,11 +102,11 @@ MainWindow::MainWindow(DeviceConfig *config, TavikComm *comm, DataPacket *data,
 
     ui->left_frame->setEnabled(m_comm->isConnected());
 
-    statusLabel = new QLabel(QStringLiteral("Motor X: - Y: - | Disconnected"));
-    statusLabel->setTextFormat(Qt::RichText);
+    m_statusLabel = new QLabel(QStringLiteral("Motor X: - Y: - | Disconnected"));
+    m_statusLabel->setTextFormat(Qt::RichText);
     connect(m_data, &DataPacket::mot_faultChanged, this, &MainWindow::updateStatus);
     updateStatus();
-    statusBar()->addPermanentWidget(statusLabel, 0);
+    statusBar()->addPermanentWidget(m_statusLabel, 0);
 
     connect(m_comm, &SerialPortManager::connectedChanged, this, &MainWindow::onConnectedChanged);
     new PortProblemNotice(m_comm, statusBar(), this);
@@ -189,8 +190,8 @@ void MainWindow::updateStatus()
         title += QStringLiteral(" *");
 
     setWindowTitle(title);
-    statusLabel->setText(text);
-    statusLabel->setToolTip(m_refusedReason.isEmpty()
+    m_statusLabel->setText(text);
+    m_statusLabel->setToolTip(m_refusedReason.isEmpty()
             ? QString()
             : QStringLiteral("Configuration refused: %1").arg(m_refusedReason));
 }
@@ -377,7 +378,7 @@ void MainWindow::restoreWindowSettings()
 void MainWindow::clearDirectInputCalibration()
 {
     if (PlatformRegistry *registry = m_comm->registry())
-        registry->clearDirectInputCalibration(SerialPortManager::BaseVendorId);
+        registry->clearDirectInputCalibration(wire::kVendorId);
 }
 
 void MainWindow::saveWindowSettings()

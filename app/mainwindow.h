@@ -4,6 +4,7 @@
 // export). The tabs' editing controls bind themselves to the configuration record.
 
 #include "configtypes.h"
+#include "widgetlinkprompts.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -43,7 +44,7 @@ public:
     QString exportPath() const { return m_exportPath; }
     void setExportPath(const QString &path) { m_exportPath = path; }
 
-    QLabel *statusLabelWidget() const { return statusLabel; }
+    QLabel *statusLabelWidget() const { return m_statusLabel; }
     // True while edits exist that were never sent to the base.
     bool hasUnappliedChanges() const { return m_unapplied; }
 
@@ -54,7 +55,7 @@ public:
     void importConfiguration();
     void exportConfiguration();
 
-public slots:
+public Q_SLOTS:
     void on_cmdline_returnPressed();
 
 protected:
@@ -77,10 +78,10 @@ private:
     void bindLiveBars();
     void buildRawButtonGrid();
 
-    uint8_t savedMasterGain = 0;
+    uint8_t m_savedMasterGain = 0;
     QString m_exportPath;
-    QLabel *statusLabel = nullptr;
-    QHash<int, BtnMapWidget *> buttonWidgets;
+    QLabel *m_statusLabel = nullptr;
+    QHash<int, BtnMapWidget *> m_buttonWidgets;
     Ui::MainWindow *ui = nullptr;
 
     DeviceConfig *m_config;
@@ -91,4 +92,6 @@ private:
     QString m_refusedReason;
     bool m_unapplied = false;
     bool m_closeConfirmed = false;
+    // The link's chooser and error boxes, while the window exists.
+    WidgetLinkPrompts m_linkPrompts;
 };

@@ -8,7 +8,7 @@ BaseConfig::BaseConfig(QObject *parent)
 void BaseConfig::setFirmware(const QString &version)
 {
     m_firmware = version;
-    emit firmwareChanged(m_firmware);
+    Q_EMIT firmwareChanged(m_firmware);
 }
 
 void BaseConfig::setParametersModified(bool changed)
@@ -16,11 +16,11 @@ void BaseConfig::setParametersModified(bool changed)
     if (m_parametersModified == changed)
         return;
     m_parametersModified = changed;
-    emit parametersModifiedChanged(m_parametersModified);
+    Q_EMIT parametersModifiedChanged(m_parametersModified);
 }
 
 void BaseConfig::resetParametersModified()
 {
     m_parametersModified = false;
-    emit parametersModifiedChanged(false);
+    Q_EMIT parametersModifiedChanged(false);
 }

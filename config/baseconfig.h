@@ -18,7 +18,7 @@ public:
     QString firmware() const { return m_firmware; }
     bool parametersModified() const { return m_parametersModified; }
 
-public slots:
+public Q_SLOTS:
     // Always emits, even for the same text: a reconnected base reports its version again.
     void setFirmware(const QString &version);
     void setParametersModified(bool changed);
@@ -26,7 +26,7 @@ public slots:
     // used when the base reports its active configuration.
     void resetParametersModified();
 
-signals:
+Q_SIGNALS:
     void firmwareChanged(QString version);
     void parametersModifiedChanged(bool changed);
 

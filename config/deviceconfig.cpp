@@ -43,7 +43,7 @@ void DeviceConfig::assign(
         return;
     qDebug() << "set " << name << " = " << loggableConfigValue(val);
     member = stored(val);
-    emit(this->*changed)(member);
+    Q_EMIT(this->*changed)(member);
     setParametersModified(true);
 }
 

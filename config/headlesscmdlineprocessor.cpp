@@ -4,6 +4,7 @@
 #include "configimage.h"
 #include "deviceconfig.h"
 #include "headlesslog.h"
+#include "wireformat.h"
 
 #include <QDebug>
 #include <QFileInfo>
@@ -11,16 +12,13 @@
 #include <cstring>
 #include <libusb.h>
 
-namespace {
-
-constexpr uint8_t kRequestTypeIn
-    = LIBUSB_ENDPOINT_IN | LIBUSB_REQUEST_TYPE_VENDOR | LIBUSB_RECIPIENT_DEVICE; // 0xC0
-constexpr uint8_t kRequestTypeOut
-    = LIBUSB_ENDPOINT_OUT | LIBUSB_REQUEST_TYPE_VENDOR | LIBUSB_RECIPIENT_DEVICE; // 0x40
-constexpr uint8_t kRequestImage = 20;
-constexpr uint8_t kRequestRevert = 21;
-
-} // namespace
+// The wire's request types, as libusb spells them.
+static_assert(wire::kUsbVendorIn
+        == (LIBUSB_ENDPOINT_IN | LIBUSB_REQUEST_TYPE_VENDOR | LIBUSB_RECIPIENT_DEVICE),
+    "vendor request to the device, device to host");
+static_assert(wire::kUsbVendorOut
+        == (LIBUSB_ENDPOINT_OUT | LIBUSB_REQUEST_TYPE_VENDOR | LIBUSB_RECIPIENT_DEVICE),
+    "vendor request to the device, host to device");
 
 // Closes the device on every way out of process(), thrown messages included.
 class HeadlessCmdLineProcessor::Handle
@@ -87,8 +85,8 @@ bool HeadlessCmdLineProcessor::wantsHeadless(int argc, char **argv)
 
 bool HeadlessCmdLineProcessor::qualifies(const UsbTransport::DeviceDescriptor &descriptor)
 {
-    return descriptor.vendorId == kVendorId && descriptor.productId >= kProductFirst
-        && descriptor.productId <= kProductLast;
+    return descriptor.vendorId == wire::kVendorId && descriptor.productId >= wire::kUsbProductFirst
+        && descriptor.productId <= wire::kUsbProductLast;
 }
 
 HeadlessCmdLineProcessor::HeadlessCmdLineProcessor(DeviceConfig *config, QObject *parent)
@@ -223,8 +221,8 @@ QString HeadlessCmdLineProcessor::transferError(const char *prefix, int code) co
 void HeadlessCmdLineProcessor::readDeviceConfig(int handle, DeviceConfig &config)
 {
     QByteArray buffer(kReadBufferSize, '\0');
-    const int r = transport().controlTransfer(handle, kRequestTypeIn, kRequestImage, 0, 0,
-        reinterpret_cast<uint8_t *>(buffer.data()), kReadBufferSize, unsigned(m_timeoutMs));
+    const int r = transport().controlTransfer(handle, wire::kUsbVendorIn, wire::kUsbRequestImage, 0,
+        0, reinterpret_cast<uint8_t *>(buffer.data()), kReadBufferSize, unsigned(m_timeoutMs));
     if (r < 0)
         throw transferError("Error: ", r);
     buffer.truncate(qMin(r, kReadBufferSize));
@@ -251,8 +249,9 @@ void HeadlessCmdLineProcessor::writeConfigFile(
         throw QStringLiteral("Error: configuration image of %1 bytes, expected %2")
             .arg(image.size())
             .arg(kConfigImageSize);
-    const int r = transport().controlTransfer(handle, kRequestTypeOut, kRequestImage, 0, 0,
-        reinterpret_cast<uint8_t *>(image.data()), uint16_t(image.size()), unsigned(m_timeoutMs));
+    const int r = transport().controlTransfer(handle, wire::kUsbVendorOut, wire::kUsbRequestImage,
+        0, 0, reinterpret_cast<uint8_t *>(image.data()), uint16_t(image.size()),
+        unsigned(m_timeoutMs));
     if (r < 0)
         throw transferError("Error:", r);
     if (r != image.size())
@@ -263,8 +262,8 @@ void HeadlessCmdLineProcessor::writeConfigFile(
 
 void HeadlessCmdLineProcessor::sendRevert(int handle)
 {
-    const int r = transport().controlTransfer(
-        handle, kRequestTypeOut, kRequestRevert, 0, 0, nullptr, 0, unsigned(m_timeoutMs));
+    const int r = transport().controlTransfer(handle, wire::kUsbVendorOut, wire::kUsbRequestRevert,
+        0, 0, nullptr, 0, unsigned(m_timeoutMs));
     if (r < 0)
         throw transferError("USB Request failed: ", r);
 }

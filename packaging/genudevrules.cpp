@@ -1,11 +1,11 @@
 // Build-time generator of 70-tavik-base.rules. It reads the identifiers from the headers the
-// programs themselves are built with.
+// programs themselves are built with: the wire header (the serial port's and the USB device's
+// ranges) and the loopback tool's product name test.
 
 #include "udevrules.h"
 
-#include "headlesscmdlineprocessor.h"
 #include "loopbackreport.h"
-#include "serialportmanager.h"
+#include "wireformat.h"
 
 #include <cstdio>
 #include <exception>
@@ -18,14 +18,12 @@ int main(int argc, char **argv)
         return 2;
     }
     udevrules::Identifiers ids;
-    ids.vendorId = SerialPortManager::BaseVendorId;
-    ids.serialProductFirst = SerialPortManager::FirstProductId;
-    ids.serialProductLast = SerialPortManager::LastProductId;
-    ids.usbProductFirst = HeadlessCmdLineProcessor::kProductFirst;
-    ids.usbProductLast = HeadlessCmdLineProcessor::kProductLast;
+    ids.vendorId = wire::kVendorId;
+    ids.serialProductFirst = wire::kSerialProductFirst;
+    ids.serialProductLast = wire::kSerialProductLast;
+    ids.usbProductFirst = wire::kUsbProductFirst;
+    ids.usbProductLast = wire::kUsbProductLast;
     ids.hidProductPrefix = kBaseProductPrefix;
-    static_assert(SerialPortManager::BaseVendorId == HeadlessCmdLineProcessor::kVendorId,
-        "one vendor for the serial port and the USB device");
     try {
         const std::string text = udevrules::rulesText(ids);
         std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
