@@ -3,6 +3,7 @@
 #include "ui_mainwindow.h"
 
 #include "applog.h"
+#include "buttonmappingtab.h"
 #include "configchangewatcher.h"
 #include "configfile.h"
 #include "datapacket.h"
@@ -133,6 +134,8 @@ MainWindow::MainWindow(DeviceConfig *config, TavikComm *comm, DataPacket *data,
     setFocusPolicy(Qt::StrongFocus);
 
     clearDirectInputCalibration();
+
+    new ButtonMappingTab(this, ui->tab_mapping, m_config, m_data);
 
     updateCommandButtons();
     restoreWindowSettings();

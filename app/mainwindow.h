@@ -81,7 +81,6 @@ private:
     uint8_t m_savedMasterGain = 0;
     QString m_exportPath;
     QLabel *m_statusLabel = nullptr;
-    QHash<int, BtnMapWidget *> m_buttonWidgets;
     Ui::MainWindow *ui = nullptr;
 
     DeviceConfig *m_config;
