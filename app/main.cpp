@@ -127,6 +127,8 @@ int runWindow(int argc, char **argv)
         });
 
     window.show();
+    if (options.scope)
+        window.showScope();
     // The first port check runs at once and may show the device chooser; rejecting it
     // queues the end of the program, which exec() then carries out with status 0.
     comm.start();

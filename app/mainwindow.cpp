@@ -10,7 +10,9 @@
 #include "deviceconfig.h"
 #include "effectlistmodel.h"
 #include "platformregistry.h"
+#include "scopewindow.h"
 #include "tavikcomm.h"
+#include "telemetryrecorder.h"
 #include "wireformat.h"
 
 #include <QCloseEvent>
@@ -130,6 +132,13 @@ MainWindow::MainWindow(DeviceConfig *config, TavikComm *comm, DataPacket *data,
     connect(m_config, &BaseConfig::parametersModifiedChanged, this, &MainWindow::updateStatus);
     auto *watcher = new ConfigChangeWatcher(m_config, this);
     connect(watcher, &ConfigChangeWatcher::changed, this, [this] { m_unapplied = true; });
+
+    m_scopeRecorder = new TelemetryRecorder(m_comm, TelemetryRecorder::kDefaultCapacity, this);
+    auto *scopeButton = new QPushButton(tr("Scope…"), ui->tab_debug);
+    scopeButton->setObjectName(QStringLiteral("b_scope"));
+    scopeButton->setToolTip(tr("Plot the live telemetry over time"));
+    ui->horizontalLayout_debug_commands->addWidget(scopeButton);
+    connect(scopeButton, &QPushButton::clicked, this, &MainWindow::showScope);
 
     setFocusPolicy(Qt::StrongFocus);
 
@@ -478,4 +487,18 @@ void MainWindow::buildRawButtonGrid()
 void MainWindow::on_cmdline_returnPressed()
 {
     qCDebug(lcApp) << "Debug command:" << ui->cmdline->text();
+}
+
+void MainWindow::showScope()
+{
+    if (!m_scopeWindow)
+        m_scopeWindow = new ScopeWindow(m_scopeRecorder, this);
+    m_scopeWindow->show();
+    m_scopeWindow->raise();
+    m_scopeWindow->activateWindow();
+}
+
+ScopeWindow *MainWindow::scopeWindow() const
+{
+    return m_scopeWindow.data();
 }

@@ -8,6 +8,7 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 #include <cstdint>
@@ -17,7 +18,9 @@ class DataPacket;
 class DeviceConfig;
 class EffectListModel;
 class QLabel;
+class ScopeWindow;
 class TavikComm;
+class TelemetryRecorder;
 
 namespace Ui {
 class MainWindow;
@@ -54,6 +57,10 @@ public:
     // The file dialogs of the Import and Export buttons.
     void importConfiguration();
     void exportConfiguration();
+
+    // Opens (or raises) the Scope window of the live telemetry.
+    void showScope();
+    ScopeWindow *scopeWindow() const;
 
 public Q_SLOTS:
     void on_cmdline_returnPressed();
@@ -93,4 +100,8 @@ private:
     bool m_closeConfirmed = false;
     // The link's chooser and error boxes, while the window exists.
     WidgetLinkPrompts m_linkPrompts;
+
+    // Records from the start, so that the Scope shows the last minute when it opens.
+    TelemetryRecorder *m_scopeRecorder = nullptr;
+    QPointer<ScopeWindow> m_scopeWindow;
 };

@@ -121,6 +121,8 @@ Options parseOptions(const QStringList &arguments, const QString &portFromEnviro
             options.port = arguments.at(++i);
         else if (i + 1 < arguments.size() && argument == QLatin1String("--screenshot"))
             options.screenshot = arguments.at(++i);
+        else if (argument == QLatin1String("--scope"))
+            options.scope = true;
     }
     return options;
 }

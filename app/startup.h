@@ -16,6 +16,7 @@ struct Options
 {
     QString port; // --port PATH, else the environment variable TAVIK_PORT
     QString screenshot; // --screenshot FILE: save a picture of the window and quit
+    bool scope = false; // --scope: open the Scope window at start
 };
 
 // The roads a start can take. They are decided from the arguments alone, before any

@@ -11,8 +11,11 @@
 #include "imagefields.h"
 #include "mainwindow.h"
 #include "modalanswerer.h"
+#include "scopepanel.h"
+#include "scopewindow.h"
 #include "simulatedbase.h"
 #include "tavikcomm.h"
+#include "telemetryring.h"
 
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -137,6 +140,7 @@ private Q_SLOTS:
     void eachImageRewritesTheDisplayName();
     void windowSettingsPersist();
     void naturalSizeWithoutSettings();
+    void scopeButtonOpensTheRecordedScope();
 
 private:
     std::unique_ptr<ModalAnswerer> m_answerer;
@@ -812,6 +816,30 @@ void TestMainWindow::naturalSizeWithoutSettings()
     QVERIFY(rig.window->size() != QSize(1215, 1145));
     QVERIFY(rig.window->width() >= rig.window->minimumSizeHint().width());
     QVERIFY(rig.window->height() >= rig.window->minimumSizeHint().height());
+}
+
+void TestMainWindow::scopeButtonOpensTheRecordedScope()
+{
+    Rig rig;
+    QVERIFY(rig.connect());
+    QVERIFY(!rig.window->scopeWindow());
+    // Telemetry is recorded before the Scope ever opens.
+    QSignalSpy telemetry(&rig.comm, &TavikComm::dataPacketReceived);
+    QTRY_VERIFY(telemetry.count() >= 5);
+    auto *button = rig.find<QPushButton>("b_scope");
+    QVERIFY(button);
+    QCOMPARE(button->text(), QString::fromUtf8("Scope…"));
+    QVERIFY(rig.find<QWidget>("tab_debug")->isAncestorOf(button));
+    button->click();
+    ScopeWindow *scope = rig.window->scopeWindow();
+    QVERIFY(scope);
+    QVERIFY(scope->isVisible());
+    QVERIFY(scope->panel()->viewRing().size() >= telemetry.count());
+    // A second click raises the same window.
+    scope->hide();
+    button->click();
+    QCOMPARE(rig.window->scopeWindow(), scope);
+    QVERIFY(scope->isVisible());
 }
 
 QTEST_MAIN(TestMainWindow)
