@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "portproblemnotice.h"
 #include "ui_mainwindow.h"
 
 #include "applog.h"
@@ -109,6 +110,7 @@ MainWindow::MainWindow(DeviceConfig *config, TavikComm *comm, DataPacket *data,
     statusBar()->addPermanentWidget(m_statusLabel, 0);
 
     connect(m_comm, &SerialPortManager::connectedChanged, this, &MainWindow::onConnectedChanged);
+    new PortProblemNotice(m_comm, statusBar(), this);
 
     connect(ui->button_write_config, &QPushButton::clicked, this, &MainWindow::applyConfiguration);
     connect(ui->button_store_config, &QPushButton::clicked, this, &MainWindow::storeConfiguration);

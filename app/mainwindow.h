@@ -69,6 +69,9 @@ public:
     // session; unsent changes are lost as on any other shutdown).
     void prepareForSessionEnd();
 
+    // Geometry, window state and the last file dialog path, as closing the window saves them.
+    void saveWindowSettings();
+
     // The file dialogs of the Import and Export buttons.
     void importConfiguration();
     void exportConfiguration();
@@ -97,7 +100,6 @@ private:
     void loadStoredConfiguration();
     void revertConfiguration();
     void resetConfiguration();
-    void saveWindowSettings();
     void buildDebugTools();
 
     uint8_t m_savedMasterGain = 0;

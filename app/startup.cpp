@@ -1,8 +1,10 @@
 #include "startup.h"
 
 #include "applog.h"
+#include "configfile.h"
 #include "configuratorresources.h"
 #include "deviceconfig.h"
+#include "headlesscmdlineprocessor.h"
 #include "proxystyle.h"
 
 #include <QApplication>
@@ -20,6 +22,77 @@
 
 namespace Startup {
 
+namespace {
+
+bool hasArgument(const QStringList &arguments, const char *name)
+{
+    // The program name is not an option.
+    return arguments.indexOf(QLatin1String(name), 1) > 0;
+}
+
+} // namespace
+
+const RoadRule kRoadRules[] = {
+    {Road::Help, false,
+        [](const QStringList &a) { return hasArgument(a, "--help") || hasArgument(a, "-h"); }},
+    {Road::Version, false, [](const QStringList &a) { return hasArgument(a, "--version"); }},
+    {Road::CommandLine, false,
+        [](const QStringList &a) {
+            return HeadlessCmdLineProcessor::parseArguments(a).wantsHeadless();
+        }},
+    {Road::Window, true, [](const QStringList &) { return true; }},
+};
+const std::size_t kRoadRuleCount = sizeof kRoadRules / sizeof kRoadRules[0];
+
+QStringList arguments(int argc, char **argv)
+{
+    QStringList list;
+    for (int i = 0; argv && i < argc; ++i)
+        list.append(argv[i] ? QString::fromLocal8Bit(argv[i]) : QString());
+    return list;
+}
+
+const RoadRule &chooseRoad(const QStringList &arguments)
+{
+    for (std::size_t i = 0; i + 1 < kRoadRuleCount; ++i)
+        if (kRoadRules[i].chosenBy(arguments))
+            return kRoadRules[i];
+    return kRoadRules[kRoadRuleCount - 1];
+}
+
+QString usageText()
+{
+    return QStringLiteral(
+        "Usage: tavik-configurator [--port PATH] [--screenshot FILE]\n"
+        "       tavik-configurator [-serial NUMBER] -config FILE\n"
+        "       tavik-configurator [-serial NUMBER] -revert\n"
+        "Configures and monitors the Brontel force-feedback base.\n"
+        "\n"
+        "Without -config or -revert the window opens (it needs a display):\n"
+        "  --port PATH        open this serial device instead of looking for the base\n"
+        "                     (also the environment variable TAVIK_PORT)\n"
+        "  --screenshot FILE  save a picture of the window once the base's configuration\n"
+        "                     has arrived, then quit\n"
+        "\n"
+        "Command line (no window, no display needed; talks to the base over USB):\n"
+        "  -config FILE       apply the .tavconf file FILE to the base's active configuration\n"
+        "  -revert            make the base return to its stored configuration\n"
+        "                     (ignored together with -config)\n"
+        "  -serial NUMBER     use the base with this USB serial number (default: the first)\n"
+        "These three are matched exactly; -config and -serial take the next argument.\n"
+        "Exit status 0 when the action was carried out, 1 on any failure (message on\n"
+        "standard error).\n"
+        "\n"
+        "  --help             show this text\n"
+        "  --version          show the version\n");
+}
+
+QString versionText(const QString &packageVersion)
+{
+    return QStringLiteral("tavik-configurator %1 (tavik %2)\n")
+        .arg(QLatin1String(kConfiguratorVersion), packageVersion);
+}
+
 void setIdentity()
 {
     QApplication::setApplicationName(QString::fromLatin1(kApplication));
@@ -28,12 +101,13 @@ void setIdentity()
 
 void configureApplication()
 {
-    // The application takes ownership of the style.
-    QApplication::setStyle(new ProxyStyle);
-
     initConfiguratorResources();
-    if (QFontDatabase::addApplicationFont(QStringLiteral(":/NotoSansSymbols.ttf")) < 0)
-        qCWarning(lcApp) << "Symbol font not available; hat and status glyphs may be missing";
+    if (qobject_cast<QApplication *>(QCoreApplication::instance())) {
+        // The application takes ownership of the style.
+        QApplication::setStyle(new ProxyStyle);
+        if (QFontDatabase::addApplicationFont(QStringLiteral(":/NotoSansSymbols.ttf")) < 0)
+            qCWarning(lcApp) << "Symbol font not available; hat and status glyphs may be missing";
+    }
 
     registerConfigMetaTypes();
 
@@ -113,6 +187,8 @@ void probeFirstShow(QWidget *window)
 
 bool displayAvailable()
 {
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return false;
     const QString platform = QGuiApplication::platformName();
     return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
 }

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstddef>
 class QWidget;
 
 namespace Startup {
@@ -21,9 +22,40 @@ struct Options
     QString tab; // --tab NAME: effects, settings, debug or mapping shown first
 };
 
+// The roads a start can take. They are decided from the arguments alone, before any
+// application object exists, because only the window road needs a display.
+enum class Road {
+    Help, // --help: usage text on standard output, status 0
+    Version, // --version
+    CommandLine, // -config FILE or -revert: USB only, messages on standard error
+    Window,
+};
+
+struct RoadRule
+{
+    Road road;
+    bool needsDisplay;
+    // True when the arguments (program name first) ask for this road.
+    bool (*chosenBy)(const QStringList &arguments);
+};
+
+// Checked in order, the first rule that matches is taken; the last (the window) always
+// matches. A new road is one more row.
+extern const RoadRule kRoadRules[];
+extern const std::size_t kRoadRuleCount;
+
+// The arguments as main() received them, in the local 8-bit encoding.
+QStringList arguments(int argc, char **argv);
+const RoadRule &chooseRoad(const QStringList &arguments);
+// The text --help prints.
+QString usageText();
+// The text --version prints.
+QString versionText(const QString &packageVersion);
+
 // Sets the identity; call right after the application object exists.
 void setIdentity();
-// Style, symbol font, type aliases, numeric locale and the "path" settings key.
+// Style and symbol font (only under a widget application: the command-line road runs under a
+// core application), type aliases, numeric locale and the "path" settings key.
 void configureApplication();
 Options parseOptions(const QStringList &arguments, const QString &portFromEnvironment);
 // Prints "startup: window shown after N ms" (since the process started) on standard output once

@@ -11,12 +11,15 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QTimer>
 #include <QTimerEvent>
 #include <QVarLengthArray>
 
 #include <climits>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 // Reached by the framing callbacks, which are plain functions.
@@ -250,11 +253,25 @@ void SerialPortManager::openPort(const QString &location, const QSerialPortInfo 
     }
     if (!m_reportedOpenFailures.contains(location)) {
         m_reportedOpenFailures.insert(location);
+        const QSerialPort::SerialPortError error = m_port->error();
         qCWarning(lcLink).noquote() << QStringLiteral("Cannot open serial port %1: %2 (error %3); "
                                                       "retrying every second")
                                            .arg(location, m_port->errorString())
-                                           .arg(int(m_port->error()));
+                                           .arg(int(error));
+        Q_EMIT portUnavailable(location, classifyOpenFailure(location, error));
     }
+}
+
+SerialPortManager::OpenProblem SerialPortManager::classifyOpenFailure(
+    const QString &location, QSerialPort::SerialPortError error)
+{
+    if (error != QSerialPort::PermissionError)
+        return OpenProblem::Other;
+    // Effective ids, as open() uses; ACLs (udev's uaccess) count.
+    const QByteArray path = QFile::encodeName(location);
+    if (::faccessat(AT_FDCWD, path.constData(), R_OK | W_OK, AT_EACCESS) != 0)
+        return OpenProblem::AccessDenied;
+    return OpenProblem::Busy;
 }
 
 QSerialPortInfo SerialPortManager::findPort()

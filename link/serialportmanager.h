@@ -26,6 +26,14 @@ public:
     static constexpr int kCheckPeriodMs = 1000;
     static constexpr uint32_t kLinkChannel = 0;
 
+    // Why a port that was found could not be opened.
+    enum class OpenProblem {
+        AccessDenied, // the user may not open the device node (no udev rules, not in dialout)
+        Busy, // the user may, but another program holds the port
+        Other,
+    };
+    Q_ENUM(OpenProblem)
+
     explicit SerialPortManager();
     ~SerialPortManager() override;
 
@@ -60,9 +68,14 @@ public:
     PlatformRegistry *registry() const;
 
     static bool qualifies(const QSerialPortInfo &info);
+    // Tells a denied open from a busy port: the error alone does not (both are
+    // PermissionError), the node's permissions for this process do.
+    static OpenProblem classifyOpenFailure(const QString &location, QSerialPort::SerialPortError error);
 
 Q_SIGNALS:
     void connectedChanged(bool state);
+    // A port was found but could not be opened; once per port until it opens.
+    void portUnavailable(const QString &location, SerialPortManager::OpenProblem problem);
 
 protected:
     // Every good packet ends up here (replies included); the base version ignores it.

@@ -11,6 +11,9 @@ LoopbackLibraries::LoopbackLibraries()
 {
     // The tool forwards input while another program has the focus.
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+    // SIGTERM and SIGINT are the program's (TerminationSignals): the library's own handlers
+    // would only queue a quit event nobody reads, and the program would ignore the signal.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     m_sdl = SDL_Init(SDL_INIT_JOYSTICK) == 0;
     if (m_sdl)
         SDL_JoystickEventState(SDL_ENABLE);

@@ -80,7 +80,7 @@ QString toHex(const LoopbackReport::Bytes &bytes)
 
 bool isBaseProduct(const QString &product)
 {
-    return product.startsWith(QLatin1String("Brontel FFB"), Qt::CaseSensitive);
+    return product.startsWith(QLatin1String(kBaseProductPrefix), Qt::CaseSensitive);
 }
 
 QString baseLabel(

@@ -40,7 +40,9 @@ private:
 
 QString toHex(const LoopbackReport::Bytes &bytes);
 
-// The base is recognised by its HID product string.
+// The base is recognised by its HID product string, which begins with this (case-sensitive).
+// The udev rules match the same text.
+constexpr const char kBaseProductPrefix[] = "Brontel FFB";
 bool isBaseProduct(const QString &product);
 
 // Combo box entry of a base: "[FFFF:2055] <product>\nSerial:<serial>".

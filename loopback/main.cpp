@@ -1,9 +1,4 @@
-#include "loopbacklibraries.h"
-#include "loopbacktray.h"
-#include "mainwindow.h"
-
-#include <QApplication>
-#include <QSystemTrayIcon>
+#include "loopbackapp.h"
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -14,15 +9,5 @@ int main(int argc, char **argv)
 #ifdef Q_OS_WIN
     SetProcessDPIAware();
 #endif
-    QApplication::setAttribute(Qt::AA_DisableHighDpiScaling);
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("BrontelLoopback"));
-    QApplication::setOrganizationName(QStringLiteral("Tavik"));
-    QApplication::setQuitOnLastWindowClosed(false);
-
-    LoopbackLibraries libraries;
-    MainWindow window;
-    LoopbackTray tray(&window, QSystemTrayIcon::isSystemTrayAvailable());
-    window.show();
-    return app.exec();
+    return LoopbackApp::run(argc, argv, QStringLiteral(TAVIK_PACKAGE_VERSION));
 }

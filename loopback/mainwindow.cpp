@@ -206,6 +206,13 @@ void MainWindow::closeJoystick()
     m_joystick = JoystickRecord();
 }
 
+void MainWindow::sendNeutralReport()
+{
+    m_buttons = 0;
+    m_report = LoopbackReport();
+    writeReport();
+}
+
 void MainWindow::releaseButtons()
 {
     m_buttons = 0;

@@ -59,6 +59,9 @@ public:
     bool isJoystickOpen() const { return m_joystick.handle != nullptr; }
     SDL_JoystickID openJoystickInstance() const { return m_joystick.instanceId; }
     bool isOutputOpen() const { return m_output.isOpen(); }
+    // Releases everything on the base at once (all buttons up, hats centred), whatever the
+    // joystick holds; used when the program is told to end.
+    void sendNeutralReport();
     QString outputSerial() const { return m_output.info().serialNumber; }
 
 Q_SIGNALS:

@@ -2,44 +2,12 @@
 // of standard output; --link also points a symbolic link at it.
 
 #include "simulatedbase.h"
+#include "terminationsignals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QSocketNotifier>
 
-#include <csignal>
 #include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
-
-namespace {
-
-int s_signalPipe[2] = {-1, -1};
-
-void onSignal(int)
-{
-    const char byte = 1;
-    // Only async-signal-safe work here: wake the event loop.
-    const ssize_t ignored = ::write(s_signalPipe[1], &byte, 1);
-    (void)ignored;
-}
-
-bool installSignalHandlers()
-{
-    if (::pipe(s_signalPipe) != 0)
-        return false;
-    for (int fd : s_signalPipe)
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-    struct sigaction sa
-    {
-    };
-    sa.sa_handler = onSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    return sigaction(SIGINT, &sa, nullptr) == 0 && sigaction(SIGTERM, &sa, nullptr) == 0;
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -80,16 +48,14 @@ int main(int argc, char *argv[])
         return 2;
     }
 
-    if (!installSignalHandlers()) {
+    // SIGTERM, SIGINT and SIGHUP end the loop, so the link and the flash file are cleaned up.
+    TerminationSignals terminationSignals;
+    if (!terminationSignals.isActive()) {
         std::fprintf(stderr, "tavik-sim: cannot install the signal handlers\n");
         return 1;
     }
-    QSocketNotifier signalNotifier(s_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [] {
-        char buf[16];
-        while (::read(s_signalPipe[0], buf, sizeof buf) > 0) { }
-        QCoreApplication::quit();
-    });
+    QObject::connect(
+        &terminationSignals, &TerminationSignals::received, &app, [] { QCoreApplication::quit(); });
 
     SimulatedBase base(parser.value(flashOption));
     base.setSeed(seed);

@@ -9,6 +9,7 @@ packages=(
   umockdev libumockdev-dev
   xvfb xauth
   clang-14 libclang-rt-14-dev
+  desktop-file-utils appstream
 )
 missing=()
 for p in "${packages[@]}"; do

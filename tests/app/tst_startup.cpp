@@ -14,6 +14,7 @@
 #include <QtTest>
 
 #include <clocale>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 
@@ -55,6 +56,10 @@ private Q_SLOTS:
     void windowedRoadConnectsThroughEnvironmentPort();
     void startupProbeReportsTheFirstShow();
     void displayAvailability();
+    void roads_data();
+    void roads();
+    void terminationSignalSavesWindowSettings_data();
+    void terminationSignalSavesWindowSettings();
 
 private:
     QString programPath() const;
@@ -266,6 +271,84 @@ void TestStartup::displayAvailability()
     // The tests run under the offscreen platform, where no one could answer a box.
     QCOMPARE(QGuiApplication::platformName(), QStringLiteral("offscreen"));
     QVERIFY(!Startup::displayAvailable());
+}
+
+void TestStartup::roads_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("road");
+    QTest::addColumn<bool>("needsDisplay");
+    const int help = int(Startup::Road::Help);
+    const int version = int(Startup::Road::Version);
+    const int line = int(Startup::Road::CommandLine);
+    const int window = int(Startup::Road::Window);
+    QTest::newRow("nothing") << QStringList {} << window << true;
+    QTest::newRow("help") << QStringList {"--help"} << help << false;
+    QTest::newRow("h") << QStringList {"-h"} << help << false;
+    QTest::newRow("help wins") << QStringList {"-revert", "--help"} << help << false;
+    QTest::newRow("version") << QStringList {"--version"} << version << false;
+    QTest::newRow("config") << QStringList {"-config", "a.tavconf"} << line << false;
+    QTest::newRow("revert") << QStringList {"-revert"} << line << false;
+    QTest::newRow("serial alone") << QStringList {"-serial", "X"} << window << true;
+    QTest::newRow("config last") << QStringList {"-serial", "X", "-config"} << window << true;
+    QTest::newRow("revert as serial") << QStringList {"-serial", "-revert"} << window << true;
+    QTest::newRow("window options") << QStringList {"--port", "/dev/null"} << window << true;
+    QTest::newRow("case matters") << QStringList {"-Revert"} << window << true;
+}
+
+void TestStartup::roads()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, road);
+    QFETCH(bool, needsDisplay);
+    args.prepend(QStringLiteral("tavik-configurator"));
+    const Startup::RoadRule &rule = Startup::chooseRoad(args);
+    QCOMPARE(int(rule.road), road);
+    QCOMPARE(rule.needsDisplay, needsDisplay);
+    // The program name is never an option.
+    QCOMPARE(int(Startup::chooseRoad({QStringLiteral("--help")}).road), int(Startup::Road::Window));
+}
+
+void TestStartup::terminationSignalSavesWindowSettings_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+}
+
+void TestStartup::terminationSignalSavesWindowSettings()
+{
+    QFETCH(int, signalNumber);
+    if (!QFileInfo::exists(programPath()))
+        QSKIP("tavik-configurator not built");
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    SimulatedBase sim;
+    sim.setTelemetryRate(50);
+    QString slave;
+    QVERIFY(sim.open(&slave));
+
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    environment.insert(QStringLiteral("TAVIK_PORT"), slave);
+    program.setProcessEnvironment(environment);
+    program.start(programPath(), QStringList());
+    QVERIFY(program.waitForStarted());
+    // Running with the window up: the base was asked for its configuration.
+    QVERIFY(QTest::qWaitFor([&] { return sim.model().receivedCount(3) >= 1; }, 60000));
+    QVERIFY(::kill(pid_t(program.processId()), signalNumber) == 0);
+    QVERIFY(QTest::qWaitFor([&] { return program.state() == QProcess::NotRunning; }, 60000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+
+    QSettings written(
+        home.filePath(QStringLiteral("config/Tavik/BrontelFFB.conf")), QSettings::IniFormat);
+    QVERIFY(!written.value(QStringLiteral("geometry")).toByteArray().isEmpty());
+    QVERIFY(!written.value(QStringLiteral("windowState")).toByteArray().isEmpty());
 }
 
 QTEST_MAIN(TestStartup)

@@ -33,13 +33,24 @@ class TestHeadlessProgram : public QObject
 private Q_SLOTS:
     void init();
     void cleanup();
+    void missingFile_data();
     void missingFile();
+    void noBase_data();
     void noBase();
+    void windowRoadWithoutDisplayEndsAtOnce_data();
+    void windowRoadWithoutDisplayEndsAtOnce();
+    void unreachableDisplay();
     void appliesFile();
     void revert();
 
 private:
-    Outcome runProgram(const QStringList &args);
+    // display false: DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM removed, as under SSH,
+    // cron or a system service.
+    // unreachableDisplay: DISPLAY names an X server that does not exist (a stale value in an
+    // SSH session), which Qt's set-up would abort on.
+    Outcome runProgram(
+        const QStringList &args, bool display = true, bool unreachableDisplay = false);
+    static void addDisplayColumn();
     QString writeFile(const QByteArray &content);
 
     std::unique_ptr<UsbBaseFixture> m_bus;
@@ -68,11 +79,24 @@ QString TestHeadlessProgram::writeFile(const QByteArray &content)
     return path;
 }
 
-Outcome TestHeadlessProgram::runProgram(const QStringList &args)
+void TestHeadlessProgram::addDisplayColumn()
+{
+    QTest::addColumn<bool>("display");
+    QTest::newRow("offscreen") << true;
+    QTest::newRow("no display") << false;
+}
+
+Outcome TestHeadlessProgram::runProgram(
+    const QStringList &args, bool display, bool unreachableDisplay)
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    if (!display)
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QString::fromLatin1(name));
+    if (unreachableDisplay)
+        env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":97"));
     // The settings the program writes at start stay in the test's own directory.
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir->filePath(QStringLiteral("config")));
     process.setProcessEnvironment(env);
@@ -91,20 +115,72 @@ Outcome TestHeadlessProgram::runProgram(const QStringList &args)
     return o;
 }
 
+void TestHeadlessProgram::missingFile_data()
+{
+    addDisplayColumn();
+}
+
 void TestHeadlessProgram::missingFile()
 {
-    const Outcome o = runProgram({"-config", m_dir->filePath("absent.tavconf")});
+    QFETCH(bool, display);
+    const Outcome o = runProgram({"-config", m_dir->filePath("absent.tavconf")}, display);
     QVERIFY2(o.finished, "the program did not end by itself");
     QCOMPARE(o.status, 1);
     QVERIFY2(o.err.contains("The config file could not be found!"), o.err.constData());
 }
 
+void TestHeadlessProgram::noBase_data()
+{
+    addDisplayColumn();
+}
+
 void TestHeadlessProgram::noBase()
 {
-    const Outcome o = runProgram({"-revert", "-serial", "TVK-9999"});
+    QFETCH(bool, display);
+    const Outcome o = runProgram({"-revert", "-serial", "TVK-9999"}, display);
     QVERIFY2(o.finished, "the program did not end by itself");
     QCOMPARE(o.status, 1);
     QVERIFY2(o.err.contains("No base found with serial number TVK-9999"), o.err.constData());
+    // -config without a base, too.
+    const Outcome c = runProgram({"-config", writeFile(R"({"config": {}})")}, display);
+    QVERIFY2(c.finished, "the program did not end by itself");
+    QCOMPARE(c.status, 1);
+    QVERIFY2(c.err.contains("No base found"), c.err.constData());
+}
+
+void TestHeadlessProgram::windowRoadWithoutDisplayEndsAtOnce_data()
+{
+    QTest::addColumn<QStringList>("args");
+    // The exact scan takes these to the window road (no file name; "-revert" taken as the
+    // serial number); a script must not hang or abort on them.
+    QTest::newRow("config without file") << QStringList {"-serial", "TVK-0001", "-config"};
+    QTest::newRow("revert as serial") << QStringList {"-serial", "-revert"};
+    QTest::newRow("no options") << QStringList {};
+}
+
+void TestHeadlessProgram::unreachableDisplay()
+{
+    const Outcome line = runProgram({"-config", m_dir->filePath("absent.tavconf")}, false, true);
+    QVERIFY2(line.finished, "the program did not end by itself");
+    QCOMPARE(line.status, 1);
+    QVERIFY2(line.err.contains("The config file could not be found!"), line.err.constData());
+    const Outcome window = runProgram({}, false, true);
+    QVERIFY2(window.finished, "the program did not end by itself");
+    QCOMPARE(window.status, 1);
+    QVERIFY2(window.err.contains("no display available"), window.err.constData());
+}
+
+void TestHeadlessProgram::windowRoadWithoutDisplayEndsAtOnce()
+{
+    QFETCH(QStringList, args);
+    const int base = m_bus->addBase(0x2001, QStringLiteral("TVK-0001"));
+    QVERIFY(base >= 0);
+    const Outcome o = runProgram(args, false);
+    QVERIFY2(o.finished, "the program did not end by itself");
+    QCOMPARE(o.status, 1);
+    QVERIFY2(o.err.contains("no display available"), o.err.constData());
+    // The window road never touches USB.
+    QCOMPARE(m_bus->vendorRequests(base).size(), 0);
 }
 
 void TestHeadlessProgram::appliesFile()
