@@ -4,6 +4,7 @@
 #include "applog.h"
 #include "configchangewatcher.h"
 #include "configfile.h"
+#include "configsafety.h"
 #include "datapacket.h"
 #include "deviceconfig.h"
 #include "effectlistmodel.h"
@@ -126,6 +127,9 @@ MainWindow::MainWindow(DeviceConfig *config, TavikComm *comm, DataPacket *data,
     connect(m_config, &BaseConfig::parametersModifiedChanged, this, &MainWindow::updateStatus);
     auto *watcher = new ConfigChangeWatcher(m_config, this);
     connect(watcher, &ConfigChangeWatcher::changed, this, [this] { m_unapplied = true; });
+
+    m_safety = new ConfigSafety(m_config, m_comm, this);
+    m_safety->addMenu(menuBar());
 
     setFocusPolicy(Qt::StrongFocus);
 
@@ -261,12 +265,13 @@ void MainWindow::applyConfiguration()
         return;
     }
     m_unapplied = false;
+    m_safety->configurationSent();
     statusBar()->showMessage(QStringLiteral("Configuration Sent"), 1000);
 }
 
 void MainWindow::storeConfiguration()
 {
-    if (!requireConnection())
+    if (!requireConnection() || !m_safety->backupBeforeStore())
         return;
     if (!m_comm->storeConfig()) {
         statusBar()->showMessage(QStringLiteral("Configuration not stored: the base's "
@@ -275,6 +280,7 @@ void MainWindow::storeConfiguration()
         return;
     }
     m_unapplied = false;
+    m_safety->configurationSent();
     statusBar()->showMessage(QStringLiteral("Configuration Stored"), 1000);
 }
 
@@ -306,6 +312,7 @@ void MainWindow::resetConfiguration()
     // The connection may have gone while the question was open.
     if (!requireConnection())
         return;
+    m_safety->backupBefore(QStringLiteral("Reset"));
     m_comm->resetConfig();
     statusBar()->showMessage(QStringLiteral("Configuration reset to firmware defaults"), 2000);
 }
@@ -323,6 +330,7 @@ void MainWindow::importConfiguration()
 
     const ConfigFileResult result = importConfig(*m_config, file);
     if (result) {
+        m_safety->backupBefore(QStringLiteral("Import"));
         statusBar()->showMessage(QStringLiteral("Configuration Imported Successfully"), 2000);
     } else {
         // The status bar keeps the message users and their guides know; the log says why.

@@ -12,6 +12,7 @@
 #include <cstdint>
 
 class BtnMapWidget;
+class ConfigSafety;
 class DataPacket;
 class DeviceConfig;
 class EffectListModel;
@@ -85,6 +86,7 @@ private:
     TavikComm *m_comm;
     DataPacket *m_data;
     EffectListModel *m_effects;
+    ConfigSafety *m_safety = nullptr;
 
     QString m_refusedReason;
     bool m_unapplied = false;
