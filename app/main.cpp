@@ -74,7 +74,7 @@ int main(int argc, char **argv)
     if (HeadlessCmdLineProcessor::wantsHeadless(argc, argv)) {
         try {
             if (headless.process(argc, argv))
-                return 0;
+                return headless.exitCode();
         } catch (const QString &message) {
             QTextStream(stderr) << message << (message.endsWith(QLatin1Char('\n')) ? "" : "\n");
             if (Startup::displayAvailable())
