@@ -1,7 +1,6 @@
 #include "comparedialog.h"
 
 #include "applog.h"
-#include "configchangewatcher.h"
 #include "deviceconfig.h"
 #include "differencetable.h"
 
@@ -80,8 +79,7 @@ CompareDialog::CompareDialog(
     m_refresh->setSingleShot(true);
     m_refresh->setInterval(0);
     connect(m_refresh, &QTimer::timeout, this, &CompareDialog::refresh);
-    auto *watcher = new ConfigChangeWatcher(m_config, this);
-    connect(watcher, &ConfigChangeWatcher::changed, m_refresh, qOverload<>(&QTimer::start));
+    connect(m_config, &BaseConfig::parameterChanged, m_refresh, qOverload<>(&QTimer::start));
 
     resize(760, 520);
     showSource(m_backups.isEmpty() ? QStringLiteral("No backups of this base yet.") : QString());

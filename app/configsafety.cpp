@@ -26,6 +26,8 @@ ConfigSafety::ConfigSafety(DeviceConfig *config, TavikComm *comm, QMainWindow *w
     , m_window(window)
 {
     connect(m_comm, &TavikComm::configReceived, this, &ConfigSafety::onConfigReceived);
+    // Whatever sent the window's values (Apply, Store, a dialog), the base now holds them.
+    connect(m_comm, &TavikComm::configSent, this, &ConfigSafety::configurationSent);
 
     // Stays in the status bar (unlike a message, which the next one replaces) until a backup
     // succeeds again.

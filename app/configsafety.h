@@ -37,8 +37,6 @@ public:
     // Backs up before another action (Reset, an applied Import); a failure is reported and the
     // action goes on.
     void backupBefore(const QString &action);
-    // The window's values were sent: the base now holds them.
-    void configurationSent();
 
     // The backup that would be written now, and whether one is known (a configuration arrived).
     bool hasBaseConfiguration() const { return m_haveBase; }
@@ -53,6 +51,8 @@ Q_SIGNALS:
 
 private:
     void onConfigReceived();
+    // The window's values were sent: the base now holds them.
+    void configurationSent();
     // Writes the backup; empty on success, the reason otherwise.
     QString backup(const QString &action);
     void reportFailure(const QString &action, const QString &reason);

@@ -1,6 +1,5 @@
 #include "historydialog.h"
 
-#include "configchangewatcher.h"
 #include "deviceconfig.h"
 #include "differencetable.h"
 
@@ -73,8 +72,7 @@ HistoryDialog::HistoryDialog(
     m_refresh->setSingleShot(true);
     m_refresh->setInterval(0);
     connect(m_refresh, &QTimer::timeout, this, &HistoryDialog::refresh);
-    auto *watcher = new ConfigChangeWatcher(m_config, this);
-    connect(watcher, &ConfigChangeWatcher::changed, m_refresh, qOverload<>(&QTimer::start));
+    connect(m_config, &BaseConfig::parameterChanged, m_refresh, qOverload<>(&QTimer::start));
 
     resize(760, 560);
     reload();

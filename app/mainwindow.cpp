@@ -2,15 +2,20 @@
 #include "ui_mainwindow.h"
 
 #include "applog.h"
-#include "configchangewatcher.h"
+#include "configbinder.h"
 #include "configfile.h"
 #include "configsafety.h"
 #include "datapacket.h"
 #include "deviceconfig.h"
 #include "effectlistmodel.h"
+#include "effectstab.h"
 #include "platformregistry.h"
+#include "settingstab.h"
 #include "tavikcomm.h"
+#include "unsentchanges.h"
+#include "wheelguard.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QFileDialog>
@@ -52,17 +57,6 @@ const char *const kMotorFaultNames[16] = {
     "OFFLINE",
 };
 
-// Shows a record's name in a line edit without writing it back: the edit's own limits
-// (maximum length) or a name that is not valid UTF-8 must not change the stored value.
-void showName(QLineEdit *edit, const DeviceName &name)
-{
-    const QString text = name.toString();
-    if (edit->text() == text)
-        return;
-    const QSignalBlocker blocker(edit);
-    edit->setText(text);
-}
-
 } // namespace
 
 MainWindow::MainWindow(DeviceConfig *config, TavikComm *comm, DataPacket *data,
@@ -86,16 +80,17 @@ MainWindow::MainWindow(DeviceConfig *config, TavikComm *comm, DataPacket *data,
 
     // Bindings of the window's own fields.
     connect(m_config, &BaseConfig::firmwareChanged, ui->label_fw_version, &QLabel::setText);
-    connect(m_config, &DeviceConfig::device_nameChanged, this,
-        [this](const DeviceName &name) { showName(ui->ln_device_name, name); });
-    connect(m_config, &DeviceConfig::config_nameChanged, this, [this](const DeviceName &name) {
-        showName(ui->ln_config_name, name);
-        updateStatus();
-    });
-    connect(ui->ln_device_name, &QLineEdit::textChanged, this,
-        [this](const QString &text) { m_config->set_device_name(DeviceName::fromString(text)); });
-    connect(ui->ln_config_name, &QLineEdit::textChanged, this,
-        [this](const QString &text) { m_config->set_config_name(DeviceName::fromString(text)); });
+    // The tabs' controls, bound to the record through their binding rows (the name fields
+    // among them; the title follows the configuration name).
+    m_binder = new ConfigBinder(m_config, this);
+    m_settingsTab = new SettingsTab(ui->tab_settings, m_binder, m_comm, m_data, this);
+    m_effectsTab = new EffectsTab(ui->scrollAreaWidgetContents, m_binder, m_comm, m_data, this);
+    auto *wheelGuard = new WheelGuard(this);
+    wheelGuard->guard(ui->tab_settings);
+    wheelGuard->guard(ui->tab_effects);
+    // The desktop session ending must never wait for the close question.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { prepareForSessionEnd(); });
+    connect(m_config, &DeviceConfig::config_nameChanged, this, &MainWindow::updateStatus);
     bindLiveBars();
     ui->effects_list->setModel(m_effects);
 
@@ -122,11 +117,11 @@ MainWindow::MainWindow(DeviceConfig *config, TavikComm *comm, DataPacket *data,
     connect(ui->b_export, &QPushButton::clicked, this, &MainWindow::exportConfiguration);
     connect(ui->b_import, &QPushButton::clicked, this, &MainWindow::importConfiguration);
 
-    // The modified marker follows the record's flag; the close question follows every edit
-    // made since the last configuration was sent or received.
+    // The modified marker follows the record's flag; the close question asks when the record
+    // differs from what the base runs (last reported active, or last sent from anywhere).
     connect(m_config, &BaseConfig::parametersModifiedChanged, this, &MainWindow::updateStatus);
-    auto *watcher = new ConfigChangeWatcher(m_config, this);
-    connect(watcher, &ConfigChangeWatcher::changed, this, [this] { m_unapplied = true; });
+    m_unsent = new UnsentChanges(m_config, this);
+    connect(m_comm, &TavikComm::configSent, m_unsent, &UnsentChanges::markInSync);
 
     m_safety = new ConfigSafety(m_config, m_comm, this);
     m_safety->addMenu(menuBar());
@@ -142,6 +137,11 @@ MainWindow::MainWindow(DeviceConfig *config, TavikComm *comm, DataPacket *data,
 MainWindow::~MainWindow()
 {
     delete ui;
+}
+
+bool MainWindow::hasUnappliedChanges() const
+{
+    return m_unsent->hasUnsentChanges();
 }
 
 QString MainWindow::motorFaultName(unsigned code)
@@ -220,7 +220,6 @@ void MainWindow::updateCommandButtons()
 void MainWindow::onConfigReceived()
 {
     statusBar()->showMessage(QStringLiteral("Configuration received"), 2000);
-    m_unapplied = false;
     if (!m_refusedReason.isEmpty()) {
         m_refusedReason.clear();
         updateCommandButtons();
@@ -264,8 +263,6 @@ void MainWindow::applyConfiguration()
             3000);
         return;
     }
-    m_unapplied = false;
-    m_safety->configurationSent();
     statusBar()->showMessage(QStringLiteral("Configuration Sent"), 1000);
 }
 
@@ -279,8 +276,6 @@ void MainWindow::storeConfiguration()
             3000);
         return;
     }
-    m_unapplied = false;
-    m_safety->configurationSent();
     statusBar()->showMessage(QStringLiteral("Configuration Stored"), 1000);
 }
 
@@ -393,9 +388,17 @@ void MainWindow::saveWindowSettings()
     QSettings().setValue(kExportPathKey, m_exportPath);
 }
 
+void MainWindow::prepareForSessionEnd()
+{
+    m_sessionEnding = true;
+    // The session may still be cancelled by another program: ask again on a later close.
+    QTimer::singleShot(0, this, [this] { m_sessionEnding = false; });
+}
+
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    if (!m_closeConfirmed && m_unapplied) {
+    if (!m_closeConfirmed && !m_sessionEnding && !qApp->isSavingSession()
+        && hasUnappliedChanges()) {
         const bool connected = m_comm->isConnected();
         QMessageBox box(QMessageBox::Question, QStringLiteral("Unapplied changes"),
             connected ? QStringLiteral("The configuration was changed but not applied "
@@ -416,7 +419,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
             applyConfiguration();
             // The base may have gone while the question was open: then nothing was sent, the
             // status bar says why, and the window stays with the changes.
-            if (m_unapplied) {
+            if (hasUnappliedChanges()) {
                 event->ignore();
                 return;
             }
@@ -433,6 +436,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     }
     m_closeConfirmed = true;
     saveWindowSettings();
+    m_effectsTab->closeDialogs();
     QMainWindow::closeEvent(event);
 }
 

@@ -13,11 +13,15 @@
 
 class BtnMapWidget;
 class ConfigSafety;
+class ConfigBinder;
+class SettingsTab;
+class EffectsTab;
 class DataPacket;
 class DeviceConfig;
 class EffectListModel;
 class QLabel;
 class TavikComm;
+class UnsentChanges;
 
 namespace Ui {
 class MainWindow;
@@ -45,8 +49,15 @@ public:
     void setExportPath(const QString &path) { m_exportPath = path; }
 
     QLabel *statusLabelWidget() const { return statusLabel; }
-    // True while edits exist that were never sent to the base.
-    bool hasUnappliedChanges() const { return m_unapplied; }
+    ConfigBinder *binder() const { return m_binder; }
+    SettingsTab *settingsTab() const { return m_settingsTab; }
+    EffectsTab *effectsTab() const { return m_effectsTab; }
+    // True while the record differs from what the base last reported as active or was last sent.
+    bool hasUnappliedChanges() const;
+
+    // The desktop session is ending: the next close asks nothing (it must not block the
+    // session; unsent changes are lost as on any other shutdown).
+    void prepareForSessionEnd();
 
     // The file dialogs of the Import and Export buttons.
     void importConfiguration();
@@ -89,6 +100,10 @@ private:
     ConfigSafety *m_safety = nullptr;
 
     QString m_refusedReason;
-    bool m_unapplied = false;
+    UnsentChanges *m_unsent = nullptr;
+    ConfigBinder *m_binder = nullptr;
+    SettingsTab *m_settingsTab = nullptr;
+    EffectsTab *m_effectsTab = nullptr;
+    bool m_sessionEnding = false;
     bool m_closeConfirmed = false;
 };

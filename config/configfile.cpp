@@ -125,6 +125,8 @@ ConfigFileResult importConfigData(DeviceConfig &config, const QByteArray &docume
     }
 #include "parameters.def"
 
+    // One batch: listeners see a file's values as such, and judge the result once.
+    const BaseConfig::OriginScope scope(config, BaseConfig::ChangeOrigin::File);
 #define TAVIK_PARAM(name, kind, offset, bit)                                                       \
     if (staged.name)                                                                               \
         config.set_##name(*staged.name);

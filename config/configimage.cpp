@@ -155,6 +155,16 @@ void buildConfigImage(const DeviceConfig &config, ConfigImage &image)
 #include "parameters.def"
 }
 
+void encodeConfigImage(const DeviceConfig &config, ConfigImage &image)
+{
+    image.fill(0);
+    image[0] = kConfigImageVersion;
+    uint8_t *img = image.data();
+#define TAVIK_PARAM(name, kind, offset, bit)                                                       \
+    Codec<ConfigKind::kind>::put(img, offset, bit, config.name());
+#include "parameters.def"
+}
+
 QByteArray buildConfigImage(const DeviceConfig &config)
 {
     ConfigImage image;

@@ -19,6 +19,8 @@ using ConfigImage = std::array<uint8_t, kConfigImageSize>;
 // "<name> = <value>" for every field.
 void buildConfigImage(const DeviceConfig &config, ConfigImage &image);
 QByteArray buildConfigImage(const DeviceConfig &config);
+// The same image without the log lines, for comparing configurations.
+void encodeConfigImage(const DeviceConfig &config, ConfigImage &image);
 // Same for a configuration reached as a QObject; false (image untouched) if it is no DeviceConfig.
 bool buildConfigImage(const QObject *config, ConfigImage &image);
 

@@ -29,7 +29,9 @@ template<ConfigKind K> json toJson(const typename ConfigKindTraits<K>::Type &v)
         }
         return json::array({x, y});
     } else if constexpr (std::is_same_v<T, DeviceName>) {
-        const QByteArray bytes = v.bytes();
+        // The text as the window shows it: a Latin-1 name from an older tool stays readable
+        // instead of becoming replacement characters.
+        const QByteArray bytes = v.toString().toUtf8();
         return std::string(bytes.constData(), size_t(bytes.size()));
     } else if constexpr (std::is_same_v<T, ButtonMapping>) {
         json a = json::array();

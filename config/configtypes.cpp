@@ -18,9 +18,53 @@ QByteArray DeviceName::bytes() const
     return QByteArray(text, length());
 }
 
+namespace {
+
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+bool isValidUtf8(const unsigned char *s, int len)
+{
+    int i = 0;
+    while (i < len) {
+        const unsigned c = s[i];
+        int extra = 0;
+        unsigned min = 0;
+        unsigned cp = 0;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if ((c & 0xE0) == 0xC0) {
+            extra = 1, min = 0x80, cp = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            extra = 2, min = 0x800, cp = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            extra = 3, min = 0x10000, cp = c & 0x07;
+        } else {
+            return false;
+        }
+        for (int k = 1; k <= extra; ++k) {
+            if (i + k >= len || (s[i + k] & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (s[i + k] & 0x3F);
+        }
+        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+} // namespace
+
+bool DeviceName::isUtf8() const
+{
+    return isValidUtf8(reinterpret_cast<const unsigned char *>(text), length());
+}
+
 QString DeviceName::toString() const
 {
-    return QString::fromUtf8(text, length());
+    // Names written by older tools are Latin-1; decoding them as UTF-8 would show (and export)
+    // replacement characters instead of what the base holds.
+    return isUtf8() ? QString::fromUtf8(text, length()) : QString::fromLatin1(text, length());
 }
 
 DeviceName DeviceName::fromString(const QString &name)

@@ -23,7 +23,7 @@ inline bool operator!=(const DeviceMappingData &a, const DeviceMappingData &b)
     return !(a == b);
 }
 
-// A 20-byte zero-padded UTF-8 name; a name of exactly 20 bytes has no terminator.
+// A 20-byte zero-padded name, UTF-8 (older tools wrote Latin-1); a name of exactly 20 bytes has no terminator.
 struct DeviceName
 {
     static constexpr int kSize = 20;
@@ -33,6 +33,9 @@ struct DeviceName
     // Bytes up to the first zero, at most 20.
     int length() const;
     QByteArray bytes() const;
+    // True when the bytes are valid UTF-8 (an empty name is).
+    bool isUtf8() const;
+    // The text as UTF-8 when the bytes are valid UTF-8, else as Latin-1.
     QString toString() const;
     // Encodes as UTF-8 and keeps as many whole characters as fit into 20 bytes.
     static DeviceName fromString(const QString &name);

@@ -3,6 +3,7 @@
 #include "configimage.h"
 #include "configkind.h"
 #include "configlogvalue_p.h"
+#include "configparameters.h"
 
 #include <QDebug>
 #include <algorithm>
@@ -43,7 +44,9 @@ void DeviceConfig::assign(
         return;
     qDebug() << "set " << name << " = " << loggableConfigValue(val);
     member = stored(val);
-    emit(this->*changed)(member);
+    Q_EMIT(this->*changed)(member);
+    if (const ConfigParameter *parameter = findConfigParameter(name))
+        noteParameterChanged(parameter->index);
     setParametersModified(true);
 }
 
@@ -79,6 +82,7 @@ void registerConfigMetaTypes()
     qRegisterMetaType<unsigned char>("uint8_t");
     qRegisterMetaType<signed char>("int8_t");
 
+    qRegisterMetaType<BaseConfig::ChangeOrigin>("BaseConfig::ChangeOrigin");
     qRegisterMetaType<DeviceMappingData>("DeviceMappingData");
     qRegisterMetaType<DeviceName>("DeviceName");
     qRegisterMetaType<ButtonMapping>("ButtonMapping");

@@ -88,7 +88,10 @@ bool TavikComm::sendConfig()
     payload.append(char(MsgApplyConfig));
     payload.append(image);
     qDebug() << "send" << payload.size();
-    sendPacket(payload);
+    // Only what reached the port counts as sent: a closed port drops the packet.
+    const qint64 written = sendPacket(payload);
+    if (written > 0 && isConnected())
+        Q_EMIT configSent();
     return true;
 }
 
@@ -399,8 +402,14 @@ void TavikComm::handleConfig(const uint8_t *data, int length)
     }
     if (!m_config)
         return;
-    if (applyConfigImage(*m_config, data + 1, size_t(kConfigImageSize)) != ImageCheck::Ok)
-        return; // cannot happen after the checks above
+    {
+        // The base's own values, one batch: the window tells them apart from edits.
+        const BaseConfig::OriginScope scope(*m_config,
+            type == MsgActiveConfig ? BaseConfig::ChangeOrigin::ActiveConfig
+                                    : BaseConfig::ChangeOrigin::StoredConfig);
+        if (applyConfigImage(*m_config, data + 1, size_t(kConfigImageSize)) != ImageCheck::Ok)
+            return; // cannot happen after the checks above
+    }
     setConfigCompatible(true);
     Q_EMIT configReceived();
     if (type == MsgActiveConfig)

@@ -78,6 +78,9 @@ Q_SIGNALS:
     void configCompatibleChanged(bool compatible);
     // A received configuration image was refused; reason is a short text for the status line.
     void configRefused(QString reason);
+    // The record's configuration went to the base (Apply, Store, or any other sender), so the
+    // base now runs what the record holds (a closed port drops it, as every command).
+    void configSent();
 
 public Q_SLOTS:
     bool sendConfig();
