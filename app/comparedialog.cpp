@@ -160,8 +160,12 @@ int CompareDialog::takeTicked()
 {
     const QVector<int> ticked = m_table->checkedParameters();
     int taken = 0;
-    for (int index : ticked)
-        taken += m_there.applyTo(*m_config, index) ? 1 : 0;
+    {
+        // The user's choice: one edit (one undo step).
+        const BaseConfig::OriginScope scope(*m_config, BaseConfig::ChangeOrigin::User);
+        for (int index : ticked)
+            taken += m_there.applyTo(*m_config, index) ? 1 : 0;
+    }
     refresh();
     if (taken > 0)
         Q_EMIT valuesTaken(taken);

@@ -4,7 +4,9 @@
 #include "comparedialog.h"
 #include "deviceconfig.h"
 #include "historydialog.h"
+#include "modifiedmarkers.h"
 #include "tavikcomm.h"
+#include "undohistory.h"
 
 #include <QAction>
 #include <QLabel>
@@ -25,6 +27,9 @@ ConfigSafety::ConfigSafety(DeviceConfig *config, TavikComm *comm, QMainWindow *w
     , m_comm(comm)
     , m_window(window)
 {
+    // The base runs what it reports as active; a stored configuration it only shows.
+    connect(m_config, &BaseConfig::changesFinished, this,
+        [this](BaseConfig::ChangeOrigin origin) { m_lastOrigin = origin; });
     connect(m_comm, &TavikComm::configReceived, this, &ConfigSafety::onConfigReceived);
     // Whatever sent the window's values (Apply, Store, a dialog), the base now holds them.
     connect(m_comm, &TavikComm::configSent, this, &ConfigSafety::configurationSent);
@@ -43,6 +48,15 @@ QString ConfigSafety::serialNumber() const
     return m_comm->serialNumber();
 }
 
+void ConfigSafety::install(QMenuBar *menuBar, ConfigBinder *binder, QTabWidget *tabs)
+{
+    m_undo = new UndoHistory(m_config, this);
+    m_undo->addMenu(menuBar);
+    addMenu(menuBar);
+    if (binder && tabs)
+        m_markers = new ModifiedMarkers(m_config, binder, this, tabs, this);
+}
+
 void ConfigSafety::addMenu(QMenuBar *menuBar)
 {
     QMenu *menu = menuBar->addMenu(QStringLiteral("&Configuration"));
@@ -59,12 +73,18 @@ void ConfigSafety::addMenu(QMenuBar *menuBar)
 
 void ConfigSafety::onConfigReceived()
 {
-    m_base = ConfigSnapshot::fromConfig(*m_config);
-    m_haveBase = true;
+    const ConfigSnapshot received = ConfigSnapshot::fromConfig(*m_config);
+    const bool active = m_lastOrigin != BaseConfig::ChangeOrigin::StoredConfig;
+    m_lastOrigin = BaseConfig::ChangeOrigin::User;
+    if (active || !m_haveBase) {
+        m_base = received;
+        m_haveBase = true;
+        Q_EMIT baseConfigurationChanged();
+    }
     const QString serial = serialNumber();
     if (m_backedUp.contains(serial))
         return;
-    if (backup(QStringLiteral("first configuration")).isEmpty())
+    if (backup(QStringLiteral("first configuration"), received).isEmpty())
         m_backedUp.insert(serial);
 }
 
@@ -72,15 +92,25 @@ void ConfigSafety::configurationSent()
 {
     m_base = ConfigSnapshot::fromConfig(*m_config);
     m_haveBase = true;
+    Q_EMIT baseConfigurationChanged();
 }
 
 QString ConfigSafety::backup(const QString &action)
 {
-    QString reason;
     if (!m_haveBase) {
-        reason = QStringLiteral("no configuration has been received from the base yet");
-    } else {
-        const BackupStore::Result r = m_store.write(m_base, serialNumber());
+        const QString reason
+            = QStringLiteral("no configuration has been received from the base yet");
+        reportFailure(action, reason);
+        return reason;
+    }
+    return backup(action, m_base);
+}
+
+QString ConfigSafety::backup(const QString &action, const ConfigSnapshot &configuration)
+{
+    QString reason;
+    {
+        const BackupStore::Result r = m_store.write(configuration, serialNumber());
         if (r) {
             m_failureLabel->hide();
             m_lastError.clear();

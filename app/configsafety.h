@@ -5,13 +5,18 @@
 // a Store asks before it goes on without its backup.
 
 #include "backupstore.h"
+#include "baseconfig.h"
 #include "configsnapshot.h"
 
 #include <QObject>
 #include <QSet>
 #include <QString>
 
+class ConfigBinder;
 class DeviceConfig;
+class ModifiedMarkers;
+class QTabWidget;
+class UndoHistory;
 class QLabel;
 class QMainWindow;
 class QMenuBar;
@@ -30,6 +35,11 @@ public:
     BackupStore &store() { return m_store; }
     // Adds the "Configuration" menu (History…, Compare…).
     void addMenu(QMenuBar *menuBar);
+    // Adds undo and redo (the "Edit" menu), the modified markers of the bound controls and the
+    // counts in the tab titles, and the "Configuration" menu.
+    void install(QMenuBar *menuBar, ConfigBinder *binder, QTabWidget *tabs);
+    UndoHistory *undoHistory() const { return m_undo; }
+    ModifiedMarkers *markers() const { return m_markers; }
 
     // Backs up the base's configuration before a Store; when that fails, asks (with the reason)
     // whether to store anyway. False: do not store.
@@ -48,6 +58,8 @@ public:
 
 Q_SIGNALS:
     void backupFailed(const QString &reason);
+    // What the base holds changed (a configuration arrived or was sent).
+    void baseConfigurationChanged();
 
 private:
     void onConfigReceived();
@@ -55,6 +67,7 @@ private:
     void configurationSent();
     // Writes the backup; empty on success, the reason otherwise.
     QString backup(const QString &action);
+    QString backup(const QString &action, const ConfigSnapshot &configuration);
     void reportFailure(const QString &action, const QString &reason);
     QString serialNumber() const;
 
@@ -64,8 +77,11 @@ private:
     BackupStore m_store;
     ConfigSnapshot m_base;
     bool m_haveBase = false;
+    BaseConfig::ChangeOrigin m_lastOrigin = BaseConfig::ChangeOrigin::User;
     // Bases whose first configuration of this session was backed up.
     QSet<QString> m_backedUp;
     QString m_lastError;
     QLabel *m_failureLabel = nullptr;
+    UndoHistory *m_undo = nullptr;
+    ModifiedMarkers *m_markers = nullptr;
 };

@@ -140,7 +140,11 @@ bool HistoryDialog::restoreSelected()
     if (row < 0 || row >= m_entries.size())
         return false;
     const BackupStore::Entry entry = m_entries.at(row);
-    entry.snapshot.applyAllTo(*m_config);
+    {
+        // One edit of the user's (one undo step), not a file's values.
+        const BaseConfig::OriginScope scope(*m_config, BaseConfig::ChangeOrigin::User);
+        entry.snapshot.applyAllTo(*m_config);
+    }
     refresh();
     Q_EMIT restored(entry.path, entry.time);
     return true;

@@ -124,7 +124,7 @@ MainWindow::MainWindow(DeviceConfig *config, TavikComm *comm, DataPacket *data,
     connect(m_comm, &TavikComm::configSent, m_unsent, &UnsentChanges::markInSync);
 
     m_safety = new ConfigSafety(m_config, m_comm, this);
-    m_safety->addMenu(menuBar());
+    m_safety->install(menuBar(), m_binder, ui->tabWidget);
 
     setFocusPolicy(Qt::StrongFocus);
 

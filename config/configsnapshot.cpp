@@ -283,6 +283,23 @@ bool ConfigSnapshot::applyTo(DeviceConfig &config, int index) const
     return kCodecs[index].write(config, nlohmann::json::parse(m_values[size_t(index)]));
 }
 
+bool ConfigSnapshot::applyValue(DeviceConfig &config, int index, const QByteArray &json)
+{
+    if (index < 0 || index >= kConfigParameterCount || json.isEmpty())
+        return false;
+    const nlohmann::json j
+        = nlohmann::json::parse(json.constBegin(), json.constEnd(), nullptr, false);
+    if (j.is_discarded())
+        return false;
+    return kCodecs[index].write(config, j);
+}
+
+void ConfigSnapshot::take(const DeviceConfig &config, int index)
+{
+    if (index >= 0 && index < kConfigParameterCount)
+        m_values[size_t(index)] = kCodecs[index].read(config);
+}
+
 void ConfigSnapshot::applyAllTo(DeviceConfig &config) const
 {
     for (int i = 0; i < kConfigParameterCount; ++i)

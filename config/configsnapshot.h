@@ -46,6 +46,11 @@ public:
     bool applyTo(DeviceConfig &config, int index) const;
     // Every named value, in declaration order.
     void applyAllTo(DeviceConfig &config) const;
+    // Writes one canonical value (as json() gives it) through the parameter's setter; false
+    // when the index or the value is not valid.
+    static bool applyValue(DeviceConfig &config, int index, const QByteArray &json);
+    // Takes the record's current value of one parameter.
+    void take(const DeviceConfig &config, int index);
 
     // The .tavconf document of a whole snapshot, byte for byte what exportConfig writes for a
     // record holding these values.

@@ -17,19 +17,27 @@
 #include "imagefields.h"
 #include "mainwindow.h"
 #include "modalanswerer.h"
+#include "modifiedmarkers.h"
 #include "simulatedbase.h"
 #include "tavikcomm.h"
+#include "undohistory.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
+#include <QSlider>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTreeWidget>
+#include <QUndoStack>
 #include <QtTest>
 
 #include <memory>
@@ -137,6 +145,10 @@ private Q_SLOTS:
     void compareTakesTickedValues();
     void compareRefusesABadFile();
     void menuOpensTheDialogs();
+    void undoRedoOfEdits_data();
+    void undoRedoOfEdits();
+    void undoAfterApplyAndReceivedValues();
+    void modifiedMarkersAndRevert();
 
 private:
     std::unique_ptr<ModalAnswerer> answerer;
@@ -447,6 +459,197 @@ void TestConfigSafety::menuOpensTheDialogs()
     QCOMPARE(titles,
         (QStringList {
             QStringLiteral("Configuration History"), QStringLiteral("Compare Configuration")}));
+}
+
+namespace {
+
+// A press that is no edit: ends the motion of the previous edit, as a user's next click does.
+void pressElsewhere(Rig &rig)
+{
+    QTest::mouseClick(rig.find<QWidget>("label_fw_version"), Qt::LeftButton);
+}
+
+} // namespace
+
+void TestConfigSafety::undoRedoOfEdits_data()
+{
+    QTest::addColumn<QString>("parameter");
+    QTest::addColumn<int>("kind");
+    QTest::newRow("slider, dragged in one motion") << "master_gain" << 0;
+    QTest::newRow("check box") << "hats_as_buttons_1" << 1;
+    QTest::newRow("combo") << "pot_1_func" << 2;
+    QTest::newRow("curve") << "damper_mapping" << 3;
+    QTest::newRow("button map") << "button_mapping" << 4;
+}
+
+void TestConfigSafety::undoRedoOfEdits()
+{
+    QFETCH(QString, parameter);
+    QFETCH(int, kind);
+    Rig rig;
+    QVERIFY(rig.connect());
+    QVERIFY(rig.waitForConfig());
+    QUndoStack *stack = rig.safety()->undoHistory()->stack();
+    const int index = findConfigParameter(parameter)->index;
+    const QByteArray before = ConfigSnapshot::fromConfig(rig.config).json(index);
+    QCOMPARE(stack->count(), 0); // the base's values are no step
+
+    pressElsewhere(rig);
+    switch (kind) {
+    case 0: {
+        auto *slider = rig.find<QSlider>("slider_master_gain");
+        const int start = slider->value();
+        slider->setSliderDown(true);
+        for (int step = 1; step <= 5; ++step)
+            slider->setValue((start + step * 7) % 100);
+        slider->setSliderDown(false);
+        break;
+    }
+    case 1:
+        QTest::mouseClick(rig.find<QCheckBox>("cb_hats_btn_1"), Qt::LeftButton);
+        break;
+    case 2: {
+        auto *combo = rig.find<QComboBox>("cb_pot1");
+        combo->setCurrentIndex((combo->currentIndex() + 3) % combo->count());
+        break;
+    }
+    case 3: {
+        DeviceMappingData curve = rig.config.damper_mapping();
+        curve.y[1] = int8_t(curve.y[1] == -20 ? -21 : -20);
+        rig.config.set_damper_mapping(curve);
+        break;
+    }
+    case 4: {
+        ButtonMapping map = rig.config.button_mapping();
+        map.map[5] = uint8_t(map.map[5] == 9 ? 10 : 9);
+        rig.config.set_button_mapping(map);
+        break;
+    }
+    }
+    const QByteArray after = ConfigSnapshot::fromConfig(rig.config).json(index);
+    QVERIFY(after != before);
+    QCOMPARE(stack->count(), 1);
+    const ConfigSnapshot edited = ConfigSnapshot::fromConfig(rig.config);
+
+    stack->undo();
+    QCOMPARE(ConfigSnapshot::fromConfig(rig.config).json(index), before);
+    QCOMPARE(configDifferences(edited, ConfigSnapshot::fromConfig(rig.config)).size(), 1);
+    if (kind == 0)
+        QCOMPARE(QByteArray::number(rig.find<QSlider>("slider_master_gain")->value()), before);
+    stack->redo();
+    QCOMPARE(ConfigSnapshot::fromConfig(rig.config).json(index), after);
+    QVERIFY(ConfigSnapshot::fromConfig(rig.config) == edited);
+    QCOMPARE(stack->count(), 1);
+
+    // The shortcuts of the Edit menu.
+    auto *undo = rig.window->findChild<QAction *>(QStringLiteral("action_undo"));
+    auto *redo = rig.window->findChild<QAction *>(QStringLiteral("action_redo"));
+    QCOMPARE(undo->shortcut(), QKeySequence(QStringLiteral("Ctrl+Z")));
+    QCOMPARE(redo->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+Z")));
+    undo->trigger();
+    QCOMPARE(ConfigSnapshot::fromConfig(rig.config).json(index), before);
+    redo->trigger();
+    QCOMPARE(ConfigSnapshot::fromConfig(rig.config).json(index), after);
+}
+
+void TestConfigSafety::undoAfterApplyAndReceivedValues()
+{
+    Rig rig;
+    QVERIFY(rig.connect());
+    QVERIFY(rig.waitForConfig());
+    QUndoStack *stack = rig.safety()->undoHistory()->stack();
+    const int gain = rig.config.master_gain();
+    const int lpf = rig.config.spring_lpf_hz();
+
+    pressElsewhere(rig);
+    rig.config.set_master_gain(uint8_t(gain == 30 ? 31 : 30));
+    pressElsewhere(rig);
+    rig.config.set_spring_lpf_hz(uint8_t(lpf == 40 ? 41 : 40));
+    QCOMPARE(stack->count(), 2);
+    rig.find<QPushButton>("button_write_config")->click();
+    QTRY_COMPARE(rig.sim.model().activeImage(), buildConfigImage(rig.config));
+    const int sent = rig.received(2);
+
+    // Values from the base and from a restored file are no step, and clear nothing.
+    QByteArray image = rig.sim.model().activeImage();
+    QVERIFY(ImageFields::write(image, "periodic_lpf_hz", 77));
+    QVERIFY(rig.sim.model().applyImage(image));
+    rig.find<QPushButton>("button_revert")->click();
+    QVERIFY(rig.waitForConfig());
+    QCOMPARE(int(rig.config.periodic_lpf_hz()), 77);
+    QCOMPARE(stack->count(), 2);
+    QVERIFY(stack->canUndo());
+
+    stack->undo();
+    QCOMPARE(int(rig.config.spring_lpf_hz()), lpf);
+    QCOMPARE(int(rig.config.periodic_lpf_hz()), 77);
+    stack->undo();
+    QCOMPARE(int(rig.config.master_gain()), gain);
+    QVERIFY(!stack->canUndo());
+    QTest::qWait(200);
+    QCOMPARE(rig.received(2), sent); // undo sends nothing
+    rig.safety()->markers()->refresh();
+    QCOMPARE(names(rig.safety()->markers()->modifiedParameters()),
+        (QStringList {QStringLiteral("master_gain"), QStringLiteral("spring_lpf_hz")}));
+
+    // A restore is one step.
+    QVERIFY(rig.changeOnTheBase(gain == 5 ? 6 : 5));
+    HistoryDialog dialog(&rig.store(), rig.serial(), &rig.config, rig.window.get());
+    dialog.selectBackup(0);
+    const ConfigSnapshot beforeRestore = ConfigSnapshot::fromConfig(rig.config);
+    QVERIFY(dialog.restoreSelected());
+    QVERIFY(ConfigSnapshot::fromConfig(rig.config) != beforeRestore);
+    QCOMPARE(stack->count(), 1);
+    stack->undo();
+    QVERIFY(ConfigSnapshot::fromConfig(rig.config) == beforeRestore);
+}
+
+void TestConfigSafety::modifiedMarkersAndRevert()
+{
+    Rig rig;
+    QVERIFY(rig.connect());
+    QVERIFY(rig.waitForConfig());
+    ModifiedMarkers *markers = rig.safety()->markers();
+    auto *tabs = rig.find<QTabWidget>("tabWidget");
+    auto *slider = rig.find<QSlider>("slider_master_gain");
+    markers->refresh();
+    QVERIFY(markers->modifiedParameters().isEmpty());
+    QVERIFY(!markers->isMarked(slider));
+    QCOMPARE(tabs->tabText(1), QStringLiteral("Settings"));
+
+    const int gain = rig.config.master_gain();
+    slider->setValue(gain == 50 ? 51 : 50);
+    rig.find<QCheckBox>("cb_hats_btn_1")->click();
+    markers->refresh();
+    QVERIFY(markers->isMarked(slider));
+    QCOMPARE(tabs->tabText(1), QStringLiteral("Settings (2)"));
+    QCOMPARE(tabs->tabText(0), QStringLiteral("Effects"));
+
+    // The context menu of the marked control offers the base's value.
+    QString offered;
+    QTimer::singleShot(0, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        offered = menu->actions().value(0)->text();
+        menu->actions().value(0)->trigger();
+        menu->close();
+    });
+    QContextMenuEvent event(
+        QContextMenuEvent::Mouse, QPoint(2, 2), slider->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(slider, &event);
+    QCOMPARE(offered, QStringLiteral("Revert to the base's value"));
+    QCOMPARE(int(rig.config.master_gain()), gain);
+    QCOMPARE(slider->value(), gain);
+    markers->refresh();
+    QVERIFY(!markers->isMarked(slider));
+    QCOMPARE(tabs->tabText(1), QStringLiteral("Settings (1)"));
+
+    // Applied: the base holds the window's values, nothing is marked.
+    rig.find<QPushButton>("button_write_config")->click();
+    markers->refresh();
+    QVERIFY(markers->modifiedParameters().isEmpty());
+    QCOMPARE(tabs->tabText(1), QStringLiteral("Settings"));
 }
 
 QTEST_MAIN(TestConfigSafety)
