@@ -14,6 +14,7 @@
 #include "tavikcomm.h"
 #include "unsentchanges.h"
 #include "wheelguard.h"
+#include "wireformat.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -96,11 +97,11 @@ MainWindow::MainWindow(DeviceConfig *config, TavikComm *comm, DataPacket *data,
 
     ui->left_frame->setEnabled(m_comm->isConnected());
 
-    statusLabel = new QLabel(QStringLiteral("Motor X: - Y: - | Disconnected"));
-    statusLabel->setTextFormat(Qt::RichText);
+    m_statusLabel = new QLabel(QStringLiteral("Motor X: - Y: - | Disconnected"));
+    m_statusLabel->setTextFormat(Qt::RichText);
     connect(m_data, &DataPacket::mot_faultChanged, this, &MainWindow::updateStatus);
     updateStatus();
-    statusBar()->addPermanentWidget(statusLabel, 0);
+    statusBar()->addPermanentWidget(m_statusLabel, 0);
 
     connect(m_comm, &SerialPortManager::connectedChanged, this, &MainWindow::onConnectedChanged);
 
@@ -191,8 +192,8 @@ void MainWindow::updateStatus()
         title += QStringLiteral(" *");
 
     setWindowTitle(title);
-    statusLabel->setText(text);
-    statusLabel->setToolTip(m_refusedReason.isEmpty()
+    m_statusLabel->setText(text);
+    m_statusLabel->setToolTip(m_refusedReason.isEmpty()
             ? QString()
             : QStringLiteral("Configuration refused: %1").arg(m_refusedReason));
 }
@@ -378,7 +379,7 @@ void MainWindow::restoreWindowSettings()
 void MainWindow::clearDirectInputCalibration()
 {
     if (PlatformRegistry *registry = m_comm->registry())
-        registry->clearDirectInputCalibration(SerialPortManager::BaseVendorId);
+        registry->clearDirectInputCalibration(wire::kVendorId);
 }
 
 void MainWindow::saveWindowSettings()

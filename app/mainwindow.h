@@ -4,6 +4,7 @@
 // export). The tabs' editing controls bind themselves to the configuration record.
 
 #include "configtypes.h"
+#include "widgetlinkprompts.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -48,7 +49,7 @@ public:
     QString exportPath() const { return m_exportPath; }
     void setExportPath(const QString &path) { m_exportPath = path; }
 
-    QLabel *statusLabelWidget() const { return statusLabel; }
+    QLabel *statusLabelWidget() const { return m_statusLabel; }
     ConfigBinder *binder() const { return m_binder; }
     SettingsTab *settingsTab() const { return m_settingsTab; }
     EffectsTab *effectsTab() const { return m_effectsTab; }
@@ -63,7 +64,7 @@ public:
     void importConfiguration();
     void exportConfiguration();
 
-public slots:
+public Q_SLOTS:
     void on_cmdline_returnPressed();
 
 protected:
@@ -87,10 +88,10 @@ private:
     void bindLiveBars();
     void buildRawButtonGrid();
 
-    uint8_t savedMasterGain = 0;
+    uint8_t m_savedMasterGain = 0;
     QString m_exportPath;
-    QLabel *statusLabel = nullptr;
-    QHash<int, BtnMapWidget *> buttonWidgets;
+    QLabel *m_statusLabel = nullptr;
+    QHash<int, BtnMapWidget *> m_buttonWidgets;
     Ui::MainWindow *ui = nullptr;
 
     DeviceConfig *m_config;
@@ -106,4 +107,6 @@ private:
     EffectsTab *m_effectsTab = nullptr;
     bool m_sessionEnding = false;
     bool m_closeConfirmed = false;
+    // The link's chooser and error boxes, while the window exists.
+    WidgetLinkPrompts m_linkPrompts;
 };

@@ -133,7 +133,7 @@ template<> struct Codec<ConfigKind::ButtonMap>
 // Every field must lie inside the image.
 #define TAVIK_PARAM(name, kind, offset, bit)                                                       \
     static_assert(                                                                                 \
-        offset >= 1 && offset + ConfigKindTraits<ConfigKind::kind>::size <= kConfigImageSize,      \
+        offset >= 1 && offset + ConfigKindTraits<ConfigKind::kind>::kSize <= kConfigImageSize,     \
         #name " lies outside the image");                                                          \
     static_assert(bit < 8, #name " has a bad bit number");                                         \
     static_assert((bit >= 0) == isFlagKind(ConfigKind::kind), #name " flag/bit mismatch");

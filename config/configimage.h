@@ -1,5 +1,7 @@
 #pragma once
 
+#include "wireformat.h"
+
 #include <QByteArray>
 #include <QString>
 #include <array>
@@ -9,9 +11,9 @@
 class DeviceConfig;
 class QObject;
 
-// The base's packed configuration record.
-constexpr int kConfigImageSize = 463;
-constexpr uint8_t kConfigImageVersion = 181;
+// The base's packed configuration record (the wire's image, under the names config/ uses).
+constexpr int kConfigImageSize = wire::kConfigImageSize;
+constexpr uint8_t kConfigImageVersion = wire::kConfigImageVersion;
 
 using ConfigImage = std::array<uint8_t, kConfigImageSize>;
 

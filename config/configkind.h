@@ -24,8 +24,8 @@ template<ConfigKind K> struct ConfigKindTraits;
     template<> struct ConfigKindTraits<ConfigKind::K>                                              \
     {                                                                                              \
         using Type = T;                                                                            \
-        static constexpr int size = SIZE;                                                          \
-        static constexpr const char *typeName = #T;                                                \
+        static constexpr int kSize = SIZE;                                                         \
+        static constexpr const char *kTypeName = #T;                                               \
     };
 TAVIK_CONFIG_KIND(Flag8, uint8_t, 1)
 TAVIK_CONFIG_KIND(Flag16, uint16_t, 1)

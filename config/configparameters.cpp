@@ -28,8 +28,8 @@ bool writeVariant(DeviceConfig &config, const QVariant &value, void (DeviceConfi
 
 const std::array<ConfigParameter, kConfigParameterCount> kParameters = {{
 #define TAVIK_PARAM(name, kind, offset, bit)                                                       \
-    {0, #name, ConfigKind::kind, offset, bit, ConfigKindTraits<ConfigKind::kind>::size,            \
-        ConfigKindTraits<ConfigKind::kind>::typeName,                                              \
+    {0, #name, ConfigKind::kind, offset, bit, ConfigKindTraits<ConfigKind::kind>::kSize,           \
+        ConfigKindTraits<ConfigKind::kind>::kTypeName,                                             \
         [](const DeviceConfig &c) { return toVariant(c.name()); },                                 \
         [](DeviceConfig &c, const QVariant &v) {                                                   \
             return writeVariant<TAVIK_PARAM_TYPE(kind)>(c, v, &DeviceConfig::set_##name);          \

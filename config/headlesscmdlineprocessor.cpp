@@ -6,6 +6,7 @@
 #include "configsnapshot.h"
 #include "deviceconfig.h"
 #include "headlesslog.h"
+#include "wireformat.h"
 
 #include <QDebug>
 #include <QFile>
@@ -16,14 +17,15 @@
 #include <cstring>
 #include <libusb.h>
 
-namespace {
+// The wire's request types, as libusb spells them.
+static_assert(wire::kUsbVendorIn
+        == (LIBUSB_ENDPOINT_IN | LIBUSB_REQUEST_TYPE_VENDOR | LIBUSB_RECIPIENT_DEVICE),
+    "vendor request to the device, device to host");
+static_assert(wire::kUsbVendorOut
+        == (LIBUSB_ENDPOINT_OUT | LIBUSB_REQUEST_TYPE_VENDOR | LIBUSB_RECIPIENT_DEVICE),
+    "vendor request to the device, host to device");
 
-constexpr uint8_t kRequestTypeIn
-    = LIBUSB_ENDPOINT_IN | LIBUSB_REQUEST_TYPE_VENDOR | LIBUSB_RECIPIENT_DEVICE; // 0xC0
-constexpr uint8_t kRequestTypeOut
-    = LIBUSB_ENDPOINT_OUT | LIBUSB_REQUEST_TYPE_VENDOR | LIBUSB_RECIPIENT_DEVICE; // 0x40
-constexpr uint8_t kRequestImage = 20;
-constexpr uint8_t kRequestRevert = 21;
+namespace {
 
 const QLatin1String kDumpOption("--dump");
 const QLatin1String kDiffOption("--diff");
@@ -164,8 +166,8 @@ QString HeadlessCmdLineProcessor::scriptOptionsHelp()
 
 bool HeadlessCmdLineProcessor::qualifies(const UsbTransport::DeviceDescriptor &descriptor)
 {
-    return descriptor.vendorId == kVendorId && descriptor.productId >= kProductFirst
-        && descriptor.productId <= kProductLast;
+    return descriptor.vendorId == wire::kVendorId && descriptor.productId >= wire::kUsbProductFirst
+        && descriptor.productId <= wire::kUsbProductLast;
 }
 
 HeadlessCmdLineProcessor::HeadlessCmdLineProcessor(DeviceConfig *config, QObject *parent)
@@ -332,8 +334,8 @@ QString HeadlessCmdLineProcessor::transferError(const char *prefix, int code) co
 void HeadlessCmdLineProcessor::readDeviceConfig(int handle, DeviceConfig &config)
 {
     QByteArray buffer(kReadBufferSize, '\0');
-    const int r = transport().controlTransfer(handle, kRequestTypeIn, kRequestImage, 0, 0,
-        reinterpret_cast<uint8_t *>(buffer.data()), kReadBufferSize, unsigned(m_timeoutMs));
+    const int r = transport().controlTransfer(handle, wire::kUsbVendorIn, wire::kUsbRequestImage, 0,
+        0, reinterpret_cast<uint8_t *>(buffer.data()), kReadBufferSize, unsigned(m_timeoutMs));
     if (r < 0)
         throw transferError("Error: ", r);
     buffer.truncate(qMin(r, kReadBufferSize));
@@ -360,8 +362,9 @@ void HeadlessCmdLineProcessor::writeConfigFile(
         throw QStringLiteral("Error: configuration image of %1 bytes, expected %2")
             .arg(image.size())
             .arg(kConfigImageSize);
-    const int r = transport().controlTransfer(handle, kRequestTypeOut, kRequestImage, 0, 0,
-        reinterpret_cast<uint8_t *>(image.data()), uint16_t(image.size()), unsigned(m_timeoutMs));
+    const int r = transport().controlTransfer(handle, wire::kUsbVendorOut, wire::kUsbRequestImage,
+        0, 0, reinterpret_cast<uint8_t *>(image.data()), uint16_t(image.size()),
+        unsigned(m_timeoutMs));
     if (r < 0)
         throw transferError("Error:", r);
     if (r != image.size())
@@ -372,8 +375,8 @@ void HeadlessCmdLineProcessor::writeConfigFile(
 
 void HeadlessCmdLineProcessor::sendRevert(int handle)
 {
-    const int r = transport().controlTransfer(
-        handle, kRequestTypeOut, kRequestRevert, 0, 0, nullptr, 0, unsigned(m_timeoutMs));
+    const int r = transport().controlTransfer(handle, wire::kUsbVendorOut, wire::kUsbRequestRevert,
+        0, 0, nullptr, 0, unsigned(m_timeoutMs));
     if (r < 0)
         throw transferError("USB Request failed: ", r);
 }

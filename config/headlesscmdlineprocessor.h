@@ -35,9 +35,6 @@ class HeadlessCmdLineProcessor : public QObject
     Q_OBJECT
 
 public:
-    static constexpr uint16_t kVendorId = 0xFFFF;
-    static constexpr uint16_t kProductFirst = 0x2000;
-    static constexpr uint16_t kProductLast = 0x2055;
     static constexpr int kReadBufferSize = 1024;
     static constexpr int kSerialBufferSize = 128;
     // A silent base must not hang a script: every transfer gives up after this long.

@@ -7,21 +7,10 @@
 #include <cstring>
 #include <type_traits>
 
-namespace {
-
-template<typename T> inline T readLe(const uint8_t *p)
-{
-    using U = std::make_unsigned_t<T>;
-    U v = 0;
-    for (size_t i = 0; i < sizeof(T); ++i)
-        v = U(v | (U(p[i]) << (8 * i)));
-    return T(v);
-}
-
-} // namespace
-
 DataPacket::DataPacket(QObject *parent)
     : QObject(parent)
+    // The motor state reads "unknown" until the base reports one.
+    , m_mot_fault(255)
 {
     // Properties and signals use the fixed-width names; tests and tools may not have run
     // start-up, which registers them too.
@@ -35,15 +24,15 @@ DataPacket::DataPacket(QObject *parent)
 
 void DataPacket::applyTelemetry(const uint8_t *data, int length)
 {
-    uint8_t record[MessageSize] = {};
+    uint8_t record[kMessageSize] = {};
     if (data && length > 0)
-        std::memcpy(record, data, size_t(length < MessageSize ? length : MessageSize));
-#define TAVIK_APPLY_FIELD(type, name, offset) set_##name(readLe<type>(record + (offset)));
-    TAVIK_TELEMETRY_FIELDS(TAVIK_APPLY_FIELD)
-#undef TAVIK_APPLY_FIELD
+        std::memcpy(record, data, size_t(length < kMessageSize ? length : kMessageSize));
+#define TAVIK_TELEMETRY_FIELD(type, name, offset) set_##name(wire::readLe<type>(record + (offset)));
+#include "telemetryfields.def"
+#undef TAVIK_TELEMETRY_FIELD
 }
 
-#define TAVIK_DEFINE_SETTER(type, name, offset)                                                    \
+#define TAVIK_TELEMETRY_FIELD(type, name, offset)                                                  \
     void DataPacket::set_##name(type value)                                                        \
     {                                                                                              \
         if (m_##name == value)                                                                     \
@@ -51,15 +40,15 @@ void DataPacket::applyTelemetry(const uint8_t *data, int length)
         m_##name = value;                                                                          \
         Q_EMIT name##Changed(value);                                                               \
     }
-TAVIK_TELEMETRY_FIELDS(TAVIK_DEFINE_SETTER)
-#undef TAVIK_DEFINE_SETTER
+#include "telemetryfields.def"
+#undef TAVIK_TELEMETRY_FIELD
 
 void DataPacket::onButtonsChanged(uint64_t value)
 {
-    const uint64_t old = lastButtons;
+    const uint64_t old = m_lastButtons;
     if (value == old)
         return;
-    lastButtons = value;
+    m_lastButtons = value;
     for (int i = 0; i < 64; ++i) {
         const uint64_t bit = uint64_t(1) << i;
         if ((value & bit) && !(old & bit))
@@ -71,10 +60,10 @@ void DataPacket::onButtonsChanged(uint64_t value)
 
 void DataPacket::onLogicalButtonsChanged(uint64_t value)
 {
-    const uint64_t old = lastLogicalButtons;
+    const uint64_t old = m_lastLogicalButtons;
     if (value == old)
         return;
-    lastLogicalButtons = value;
+    m_lastLogicalButtons = value;
     for (int i = 0; i < 64; ++i) {
         const uint64_t bit = uint64_t(1) << i;
         if ((value & bit) && !(old & bit))
@@ -86,7 +75,7 @@ void DataPacket::onLogicalButtonsChanged(uint64_t value)
 
 void DataPacket::onHatsChanged(uint32_t value)
 {
-    const uint32_t old = lastHats;
+    const uint32_t old = m_lastHats;
     if (value == old)
         return;
     for (int h = 0; h < 4; ++h) {
@@ -94,9 +83,9 @@ void DataPacket::onHatsChanged(uint32_t value)
         const int newNibble = int((value >> (4 * h)) & 0xF);
         if (oldNibble == newNibble)
             continue;
-        Q_EMIT buttonReleased(HatButtonBase + 16 * h + oldNibble);
+        Q_EMIT buttonReleased(kHatButtonBase + 16 * h + oldNibble);
         if (newNibble != 0xF)
-            Q_EMIT buttonPressed(HatButtonBase + 16 * h + newNibble);
+            Q_EMIT buttonPressed(kHatButtonBase + 16 * h + newNibble);
     }
-    lastHats = value;
+    m_lastHats = value;
 }

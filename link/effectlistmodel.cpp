@@ -32,7 +32,7 @@ EffectPacket::EffectPacket(QObject *parent)
 
 bool EffectPacket::setReport(const uint8_t *r, int length)
 {
-    if (!r || length < EffectListModel::ReportSize)
+    if (!r || length < EffectListModel::kReportSize)
         return false;
     set_enabled(r[5] & 1);
     set_override((r[5] >> 1) & 1);
@@ -81,7 +81,7 @@ EffectListModel::EffectListModel(QObject *parent)
 
 int EffectListModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(effects.size());
+    return parent.isValid() ? 0 : int(m_effects.size());
 }
 
 QString EffectListModel::effectTypeName(int type)
@@ -94,9 +94,9 @@ QString EffectListModel::effectTypeName(int type)
 QVariant EffectListModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.parent().isValid() || index.column() != 0 || index.row() < 0
-        || index.row() >= int(effects.size()))
+        || index.row() >= int(m_effects.size()))
         return QVariant();
-    auto it = effects.begin();
+    auto it = m_effects.begin();
     std::advance(it, index.row());
     const uint8_t *r = it->second.data();
     switch (role) {
@@ -191,55 +191,55 @@ bool EffectListModel::updateEffect(const QByteArray &report)
 
 bool EffectListModel::updateEffect(const uint8_t *report, int length)
 {
-    if (!report || length < ReportSize) {
+    if (!report || length < kReportSize) {
         qCWarning(lcLink) << "effect report of" << length << "bytes refused, expected"
-                          << ReportSize;
+                          << kReportSize;
         return false;
     }
     Report r;
-    std::memcpy(r.data(), report, ReportSize);
+    std::memcpy(r.data(), report, kReportSize);
     const int id = r[1];
-    auto it = effects.find(id);
-    if (it != effects.end()) {
+    auto it = m_effects.find(id);
+    if (it != m_effects.end()) {
         if (it->second != r) {
             qDebug() << "update effect id" << id << (r[5] & 1);
             it->second = r;
-            const int row = int(std::distance(effects.begin(), it));
+            const int row = int(std::distance(m_effects.begin(), it));
             const QModelIndex idx = index(row, 0);
             Q_EMIT dataChanged(idx, idx);
         }
     } else {
-        const int row = int(std::distance(effects.begin(), effects.lower_bound(id)));
+        const int row = int(std::distance(m_effects.begin(), m_effects.lower_bound(id)));
         beginInsertRows(QModelIndex(), row, row);
-        effects.emplace(id, r);
+        m_effects.emplace(id, r);
         endInsertRows();
     }
     if (r[2] == 8 && (r[5] & 1))
         Q_EMIT centerPositionChanged(int(s16(r.data(), 6)), int(s16(r.data(), 8)));
-    lastSeen[id] = m_clock.elapsed();
+    m_lastSeen[id] = m_clock.elapsed();
     return true;
 }
 
 void EffectListModel::startExpiryTimer()
 {
-    m_expiryTimer.start(ExpiryMs, Qt::CoarseTimer, this);
+    m_expiryTimer.start(kExpiryMs, Qt::CoarseTimer, this);
 }
 
 int EffectListModel::expireOne()
 {
     const qint64 now = m_clock.elapsed();
-    for (auto it = lastSeen.begin(); it != lastSeen.end(); ++it) {
-        if (now - it->second <= ExpiryMs)
+    for (auto it = m_lastSeen.begin(); it != m_lastSeen.end(); ++it) {
+        if (now - it->second <= kExpiryMs)
             continue;
         const int id = it->first;
-        auto e = effects.find(id);
-        if (e != effects.end()) {
-            const int row = int(std::distance(effects.begin(), e));
+        auto e = m_effects.find(id);
+        if (e != m_effects.end()) {
+            const int row = int(std::distance(m_effects.begin(), e));
             beginRemoveRows(QModelIndex(), row, row);
-            effects.erase(e);
+            m_effects.erase(e);
             endRemoveRows();
         }
-        lastSeen.erase(it);
+        m_lastSeen.erase(it);
         return id;
     }
     return -1;

@@ -3,6 +3,8 @@
 // rows in ascending id order, named roles for item views, and expiry of effects that stop
 // being reported.
 
+#include "wireformat.h"
+
 #include <QAbstractListModel>
 #include <QBasicTimer>
 #include <QByteArray>
@@ -171,9 +173,9 @@ class EffectListModel : public QAbstractListModel
     Q_OBJECT
 
 public:
-    static constexpr int ReportSize = 30;
-    static constexpr int ExpiryMs = 500;
-    using Report = std::array<uint8_t, ReportSize>;
+    static constexpr int kReportSize = wire::kEffectReportSize;
+    static constexpr int kExpiryMs = 500;
+    using Report = std::array<uint8_t, kReportSize>;
 
     enum Roles {
         EnabledRole = Qt::UserRole + 3, // 259
@@ -231,10 +233,10 @@ protected:
     void timerEvent(QTimerEvent *event) override;
 
 private:
-    std::map<int, Report> effects;
+    std::map<int, Report> m_effects;
     // Monotonic milliseconds of the last report of each effect: unaffected by the time of
     // day, so nothing sticks across midnight or a clock change.
-    std::map<int, qint64> lastSeen;
+    std::map<int, qint64> m_lastSeen;
     QElapsedTimer m_clock;
     QBasicTimer m_expiryTimer;
 };

@@ -150,9 +150,9 @@ int64_t packet_link_send(const uint8_t *payload, uint32_t length, uint32_t chann
 {
     PacketLinkChannel *ch = channelAt(channel);
     if (!ch)
-        return PACKET_LINK_BAD_CHANNEL;
+        return kPacketLinkBadChannel;
     if (length && !payload)
-        return PACKET_LINK_TOO_LONG;
+        return kPacketLinkTooLong;
 
     uint8_t *out = ch->tx_buf;
     constexpr uint32_t cap = PACKET_LINK_BUF_SIZE;
@@ -168,7 +168,7 @@ int64_t packet_link_send(const uint8_t *payload, uint32_t length, uint32_t chann
     for (uint32_t i = 0; i < total; ++i) {
         const uint8_t b = i < length ? payload[i] : crcBytes[i - length];
         if (pos >= cap)
-            return PACKET_LINK_TOO_LONG;
+            return kPacketLinkTooLong;
         if (b == 0) {
             out[codePos] = code;
             codePos = pos++;
@@ -178,7 +178,7 @@ int64_t packet_link_send(const uint8_t *payload, uint32_t length, uint32_t chann
             if (++code == 0xFF) {
                 out[codePos] = 0xFF;
                 if (pos >= cap)
-                    return PACKET_LINK_TOO_LONG;
+                    return kPacketLinkTooLong;
                 codePos = pos++;
                 code = 1;
             }
@@ -186,7 +186,7 @@ int64_t packet_link_send(const uint8_t *payload, uint32_t length, uint32_t chann
     }
     out[codePos] = code;
     if (pos >= cap)
-        return PACKET_LINK_TOO_LONG;
+        return kPacketLinkTooLong;
     out[pos++] = 0;
     if (!ch->tx_write)
         return 0;

@@ -44,16 +44,16 @@ struct PacketLinkChannel {
 };
 
 // Result of packet_link_send when the frame does not fit the 1032-byte buffer.
-constexpr int64_t PACKET_LINK_TOO_LONG = -2;
+constexpr int64_t kPacketLinkTooLong = -2;
 // Result of any operation given a channel index outside the table.
-constexpr int64_t PACKET_LINK_BAD_CHANNEL = -3;
+constexpr int64_t kPacketLinkBadChannel = -3;
 
 void packet_link_init(packet_link_write_fn tx_write, packet_link_packet_fn rx_packet, uint32_t channel);
 void packet_link_set_crc_xor(uint16_t value, uint32_t channel);
 void packet_link_feed(const uint8_t *data, uint64_t length, uint32_t channel);
 void packet_link_feed_byte(uint8_t byte, uint32_t channel);
-// Returns tx_write's result (0 when tx_write is null), PACKET_LINK_TOO_LONG when the payload
-// cannot be framed in the buffer (nothing is sent), or PACKET_LINK_BAD_CHANNEL.
+// Returns tx_write's result (0 when tx_write is null), kPacketLinkTooLong when the payload
+// cannot be framed in the buffer (nothing is sent), or kPacketLinkBadChannel.
 int64_t packet_link_send(const uint8_t *payload, uint32_t length, uint32_t channel);
 uint16_t packet_link_crc16(const uint8_t *data, uint32_t length);
 

@@ -1,7 +1,9 @@
 #include "serialportmanager.h"
 
-#include "devicechooserdialog.h"
+#include "wireformat.h"
+
 #include "linklog.h"
+#include "linkprompts.h"
 #include "packetlink.h"
 #include "platformregistry.h"
 
@@ -10,7 +12,6 @@
 #include <QDebug>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QStringListModel>
 #include <QTimer>
 #include <QTimerEvent>
 #include <QVarLengthArray>
@@ -23,33 +24,33 @@ SerialPortManager *s_instance = nullptr;
 } // namespace
 
 SerialPortManager::SerialPortManager()
-    : port(std::make_unique<QSerialPort>())
+    : m_port(std::make_unique<QSerialPort>())
     , m_registry(PlatformRegistry::create())
 {
-    replyHandlers.max_load_factor(1.0f);
+    m_replyHandlers.max_load_factor(1.0f);
     // Reserved capacity survives resize(0), so the read buffer is allocated once.
-    m_rxPending.reserve(RxBufferReserve);
+    m_rxPending.reserve(kRxBufferReserve);
     if (s_instance)
         qCWarning(lcLink) << "A second serial port manager takes over the link";
     s_instance = this;
-    packet_link_init(&SerialPortManager::linkWrite, &SerialPortManager::linkPacket, LinkChannel);
-    packet_link_set_crc_xor(LinkCrcXor, LinkChannel);
+    packet_link_init(&SerialPortManager::linkWrite, &SerialPortManager::linkPacket, kLinkChannel);
+    packet_link_set_crc_xor(wire::kCrcXor, kLinkChannel);
     // Direct: a queued connection would allocate an event per read. The port does not signal
     // again while this slot runs, so bytes that arrive during a packet handler's nested event
     // loop are taken from the port when that loop is about to wait (see onReadyRead).
-    connect(port.get(), &QSerialPort::readyRead, this, &SerialPortManager::onReadyRead);
-    connect(port.get(), &QSerialPort::errorOccurred, this, &SerialPortManager::onError);
+    connect(m_port.get(), &QSerialPort::readyRead, this, &SerialPortManager::onReadyRead);
+    connect(m_port.get(), &QSerialPort::errorOccurred, this, &SerialPortManager::onError);
 }
 
 SerialPortManager::~SerialPortManager()
 {
     m_checkTimer.stop();
     // The port's last signals must not reach a half-destroyed manager.
-    QObject::disconnect(port.get(), nullptr, this, nullptr);
-    port->close();
+    QObject::disconnect(m_port.get(), nullptr, this, nullptr);
+    m_port->close();
     if (s_instance == this) {
         s_instance = nullptr;
-        packet_link_init(nullptr, nullptr, LinkChannel);
+        packet_link_init(nullptr, nullptr, kLinkChannel);
     }
 }
 
@@ -62,20 +63,20 @@ void SerialPortManager::start()
 {
     if (m_quitting)
         return;
-    m_checkTimer.start(CheckPeriodMs, Qt::CoarseTimer, this);
+    m_checkTimer.start(kCheckPeriodMs, Qt::CoarseTimer, this);
     checkPorts();
 }
 
 bool SerialPortManager::isConnected() const
 {
-    return port->isOpen();
+    return m_port->isOpen();
 }
 
 qint64 SerialPortManager::write(const uint8_t *data, int length)
 {
-    if (!port->isOpen() || !data || length <= 0)
+    if (!m_port->isOpen() || !data || length <= 0)
         return 0;
-    return port->write(reinterpret_cast<const char *>(data), length);
+    return m_port->write(reinterpret_cast<const char *>(data), length);
 }
 
 qint64 SerialPortManager::sendPacket(const uint8_t *payload, int length)
@@ -84,8 +85,8 @@ qint64 SerialPortManager::sendPacket(const uint8_t *payload, int length)
         qCWarning(lcLink) << "Not sending an empty packet";
         return -1;
     }
-    const int64_t result = packet_link_send(payload, uint32_t(length), LinkChannel);
-    if (result == PACKET_LINK_TOO_LONG)
+    const int64_t result = packet_link_send(payload, uint32_t(length), kLinkChannel);
+    if (result == kPacketLinkTooLong)
         qCWarning(lcLink) << "Packet of type" << int(payload[0]) << "with" << length
                           << "bytes is too long to frame; not sent";
     else if (result < 0)
@@ -101,7 +102,7 @@ QByteArray SerialPortManager::waitForReply(int type, unsigned timeoutMs)
     QByteArray result;
 
     const quint64 id = m_nextReplyId++;
-    replyHandlers.emplace(type,
+    m_replyHandlers.emplace(type,
         ReplyHandler {id, [&result, &loop](uint8_t *data, uint32_t length) {
                           result = QByteArray(reinterpret_cast<const char *>(data), int(length));
                           loop.exit(0);
@@ -121,10 +122,10 @@ QByteArray SerialPortManager::waitForReply(int type, unsigned timeoutMs)
     loop.exec();
 
     disconnect(lost);
-    const auto range = replyHandlers.equal_range(type);
+    const auto range = m_replyHandlers.equal_range(type);
     for (auto it = range.first; it != range.second; ++it) {
         if (it->second.id == id) {
-            replyHandlers.erase(it);
+            m_replyHandlers.erase(it);
             break;
         }
     }
@@ -133,17 +134,17 @@ QByteArray SerialPortManager::waitForReply(int type, unsigned timeoutMs)
 
 QString SerialPortManager::serialNumber() const
 {
-    return currentPort.serialNumber();
+    return m_currentPort.serialNumber();
 }
 
 quint16 SerialPortManager::vendorIdentifier() const
 {
-    return currentPort.vendorIdentifier();
+    return m_currentPort.vendorIdentifier();
 }
 
 quint16 SerialPortManager::productIdentifier() const
 {
-    return currentPort.productIdentifier();
+    return m_currentPort.productIdentifier();
 }
 
 void SerialPortManager::setPortOverride(const QString &path)
@@ -182,8 +183,9 @@ PlatformRegistry *SerialPortManager::registry() const
 bool SerialPortManager::qualifies(const QSerialPortInfo &info)
 {
     return info.hasVendorIdentifier() && info.hasProductIdentifier()
-        && info.vendorIdentifier() == BaseVendorId && info.productIdentifier() >= FirstProductId
-        && info.productIdentifier() <= LastProductId;
+        && info.vendorIdentifier() == wire::kVendorId
+        && info.productIdentifier() >= wire::kSerialProductFirst
+        && info.productIdentifier() <= wire::kSerialProductLast;
 }
 
 void SerialPortManager::handlePacket(uint8_t *data, int length)
@@ -202,10 +204,10 @@ void SerialPortManager::timerEvent(QTimerEvent *event)
 
 void SerialPortManager::checkPorts()
 {
-    if (checking || m_quitting)
+    if (m_checking || m_quitting)
         return;
-    checking = true;
-    if (!port->isOpen()) {
+    m_checking = true;
+    if (!m_port->isOpen()) {
         qDebug() << "Check ports";
         if (!m_portOverride.isEmpty()) {
             openPort(m_portOverride, describePort(m_portOverride));
@@ -215,7 +217,7 @@ void SerialPortManager::checkPorts()
                 openPort(info.systemLocation(), info);
         }
     }
-    checking = false;
+    m_checking = false;
 }
 
 QSerialPortInfo SerialPortManager::describePort(const QString &path)
@@ -237,10 +239,10 @@ QSerialPortInfo SerialPortManager::describePort(const QString &path)
 
 void SerialPortManager::openPort(const QString &location, const QSerialPortInfo &info)
 {
-    currentPort = info;
-    port->setPortName(location);
+    m_currentPort = info;
+    m_port->setPortName(location);
     // The serial library's defaults stand: a USB virtual port ignores line settings.
-    if (port->open(QIODevice::ReadWrite)) {
+    if (m_port->open(QIODevice::ReadWrite)) {
         m_reportedOpenFailures.remove(location);
         qCInfo(lcLink).noquote() << "Opened serial port" << location;
         Q_EMIT connectedChanged(true);
@@ -250,8 +252,8 @@ void SerialPortManager::openPort(const QString &location, const QSerialPortInfo 
         m_reportedOpenFailures.insert(location);
         qCWarning(lcLink).noquote() << QStringLiteral("Cannot open serial port %1: %2 (error %3); "
                                                       "retrying every second")
-                                           .arg(location, port->errorString())
-                                           .arg(int(port->error()));
+                                           .arg(location, m_port->errorString())
+                                           .arg(int(m_port->error()));
     }
 }
 
@@ -268,7 +270,7 @@ QSerialPortInfo SerialPortManager::findPort()
     if (kept.isEmpty())
         return QSerialPortInfo();
     if (kept.size() == 1
-        && (currentPort.isNull() || kept.first().serialNumber() == currentPort.serialNumber()))
+        && (m_currentPort.isNull() || kept.first().serialNumber() == m_currentPort.serialNumber()))
         return kept.first();
 
     QStringList texts;
@@ -282,11 +284,14 @@ QSerialPortInfo SerialPortManager::findPort()
             + name + QStringLiteral("\nSerialNumber:") + info.serialNumber());
     }
 
-    QStringListModel model(texts);
-    DeviceChooserDialog dialog;
-    dialog.setModel(&model);
-    if (dialog.exec() == QDialog::Accepted) {
-        const int row = dialog.currentRow();
+    LinkPrompts *prompts = LinkPrompts::instance();
+    if (!prompts) {
+        // No one to ask (a tool without a window): take none rather than guess.
+        qCDebug(lcLink) << kept.size() << "bases and no chooser; none taken";
+        return QSerialPortInfo();
+    }
+    int row = -1;
+    if (prompts->chooseDevice(texts, &row)) {
         if (row >= 0 && row < kept.size())
             return kept.at(row);
         return QSerialPortInfo();
@@ -315,11 +320,11 @@ void SerialPortManager::dispatchPacket(uint8_t *data, uint32_t length)
     // Waiting callers first. Collect them before calling, and look each up again, so that the
     // table may change while one runs.
     QVarLengthArray<quint64, 8> ids;
-    auto range = replyHandlers.equal_range(type);
+    auto range = m_replyHandlers.equal_range(type);
     for (auto it = range.first; it != range.second; ++it)
         ids.append(it->second.id);
     for (const quint64 id : qAsConst(ids)) {
-        range = replyHandlers.equal_range(type);
+        range = m_replyHandlers.equal_range(type);
         for (auto it = range.first; it != range.second; ++it) {
             if (it->second.id == id) {
                 const ReplyFunction function = it->second.function;
@@ -353,21 +358,21 @@ void SerialPortManager::onReadyRead()
     do {
         readAvailable();
         feedPending();
-    } while (m_rxDepth == 0 && port->isOpen() && port->bytesAvailable() > 0);
+    } while (m_rxDepth == 0 && m_port->isOpen() && m_port->bytesAvailable() > 0);
 }
 
 void SerialPortManager::readAvailable()
 {
-    if (!port->isOpen())
+    if (!m_port->isOpen())
         return;
     // Read straight into the shared buffer, whose capacity is kept between reads: no
     // allocation per read once it has grown to the usual burst.
-    const qint64 available = qMin<qint64>(port->bytesAvailable(), INT_MAX - m_rxPending.size());
+    const qint64 available = qMin<qint64>(m_port->bytesAvailable(), INT_MAX - m_rxPending.size());
     if (available <= 0)
         return;
     const int old = m_rxPending.size();
     m_rxPending.resize(old + int(available));
-    const qint64 n = port->read(m_rxPending.data() + old, available);
+    const qint64 n = m_port->read(m_rxPending.data() + old, available);
     m_rxPending.resize(old + int(qMax<qint64>(n, 0)));
 }
 
@@ -377,7 +382,7 @@ void SerialPortManager::feedPending()
     // so the stream stays in order; the outer loop re-reads the position after every byte.
     ++m_rxDepth;
     while (m_rxFed < m_rxPending.size())
-        packet_link_feed_byte(uint8_t(m_rxPending.constData()[m_rxFed++]), LinkChannel);
+        packet_link_feed_byte(uint8_t(m_rxPending.constData()[m_rxFed++]), kLinkChannel);
     // Everything is fed: start afresh at any depth, so a long nested loop does not grow it.
     m_rxPending.resize(0);
     m_rxFed = 0;
@@ -386,13 +391,14 @@ void SerialPortManager::feedPending()
 
 void SerialPortManager::onError(QSerialPort::SerialPortError error)
 {
-    if (error == QSerialPort::NoError || !port->isOpen())
+    if (error == QSerialPort::NoError || !m_port->isOpen())
         return;
     qDebug("error %d", int(error));
-    qCInfo(lcLink).noquote() << "Serial port" << port->portName() << "lost:" << port->errorString();
+    qCInfo(lcLink).noquote() << "Serial port" << m_port->portName()
+                             << "lost:" << m_port->errorString();
     // The serial library keeps the port open after a resource error; close it so the timer
     // can find the base again.
-    port->close();
+    m_port->close();
     Q_EMIT connectedChanged(false);
 }
 

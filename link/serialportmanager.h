@@ -23,12 +23,8 @@ class SerialPortManager : public QObject
     Q_PROPERTY(bool connected READ isConnected NOTIFY connectedChanged)
 
 public:
-    static constexpr quint16 BaseVendorId = 0xFFFF;
-    static constexpr quint16 FirstProductId = 0x2001;
-    static constexpr quint16 LastProductId = 0x2055;
-    static constexpr int CheckPeriodMs = 1000;
-    static constexpr uint16_t LinkCrcXor = 1000;
-    static constexpr uint32_t LinkChannel = 0;
+    static constexpr int kCheckPeriodMs = 1000;
+    static constexpr uint32_t kLinkChannel = 0;
 
     explicit SerialPortManager();
     ~SerialPortManager() override;
@@ -98,10 +94,10 @@ private:
     void readAvailable();
     void feedPending();
 
-    std::unordered_multimap<int, ReplyHandler> replyHandlers;
-    bool checking = false;
-    QSerialPortInfo currentPort;
-    std::unique_ptr<QSerialPort> port;
+    std::unordered_multimap<int, ReplyHandler> m_replyHandlers;
+    bool m_checking = false;
+    QSerialPortInfo m_currentPort;
+    std::unique_ptr<QSerialPort> m_port;
 
     std::unique_ptr<PlatformRegistry> m_registry;
     QBasicTimer m_checkTimer;
@@ -113,7 +109,7 @@ private:
     int m_rxFed = 0;
     int m_rxDepth = 0;
     bool m_loopHooked = false;
-    static constexpr int RxBufferReserve = 4096;
+    static constexpr int kRxBufferReserve = 4096;
     quint64 m_nextReplyId = 1;
     bool m_quitting = false;
 };

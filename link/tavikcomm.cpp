@@ -5,11 +5,10 @@
 #include "deviceconfig.h"
 #include "effectlistmodel.h"
 #include "linklog.h"
+#include "linkprompts.h"
 
-#include <QApplication>
 #include <QDebug>
 #include <QEventLoop>
-#include <QMessageBox>
 #include <QTimer>
 
 #include <cmath>
@@ -85,7 +84,7 @@ bool TavikComm::sendConfig()
     const QByteArray image = buildConfigImage(*m_config);
     QByteArray payload;
     payload.reserve(1 + image.size());
-    payload.append(char(MsgApplyConfig));
+    payload.append(char(wire::MsgApplyConfig));
     payload.append(image);
     qDebug() << "send" << payload.size();
     // Only what reached the port counts as sent: a closed port drops the packet.
@@ -98,21 +97,21 @@ bool TavikComm::sendConfig()
 bool TavikComm::getConfig()
 {
     qDebug() << "Get config";
-    send({MsgActiveConfig});
-    send({MsgFirmwareVersion});
+    send({wire::MsgActiveConfig});
+    send({wire::MsgFirmwareVersion});
     return true;
 }
 
 bool TavikComm::getStoredConfig()
 {
-    send({MsgStoredConfig});
-    send({MsgFirmwareVersion});
+    send({wire::MsgStoredConfig});
+    send({wire::MsgFirmwareVersion});
     return true;
 }
 
 bool TavikComm::resetConfig()
 {
-    send({MsgResetConfig, 0xAA, 0xBB});
+    send({wire::MsgResetConfig, wire::kResetConfigKey[0], wire::kResetConfigKey[1]});
     getConfig();
     return true;
 }
@@ -121,66 +120,66 @@ bool TavikComm::storeConfig()
 {
     if (!sendConfig())
         return false;
-    send({MsgStoreConfig});
+    send({wire::MsgStoreConfig});
     return true;
 }
 
 void TavikComm::setFanPower(bool enable)
 {
-    send({MsgFan, uint8_t(enable ? 1 : 0)});
+    send({wire::MsgFan, uint8_t(enable ? 1 : 0)});
 }
 
 void TavikComm::resetMotors()
 {
-    send({MsgResetMotors});
+    send({wire::MsgResetMotors});
 }
 
 void TavikComm::startSampling()
 {
-    if (sampleFile.isOpen())
-        sampleFile.close();
-    sampleFile.setFileName(m_sampleFileName);
-    if (sampleFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qDebug() << "Opened" << sampleFile.fileName();
+    if (m_sampleFile.isOpen())
+        m_sampleFile.close();
+    m_sampleFile.setFileName(m_sampleFileName);
+    if (m_sampleFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qDebug() << "Opened" << m_sampleFile.fileName();
     else
-        qCWarning(lcLink) << "Cannot open the data log" << sampleFile.fileName() << ":"
-                          << sampleFile.errorString() << "- samples will be ignored";
-    send({MsgStartSampling});
+        qCWarning(lcLink) << "Cannot open the data log" << m_sampleFile.fileName() << ":"
+                          << m_sampleFile.errorString() << "- samples will be ignored";
+    send({wire::MsgStartSampling});
 }
 
 void TavikComm::stopSampling()
 {
-    send({MsgStopSampling});
-    sampleFile.close();
+    send({wire::MsgStopSampling});
+    m_sampleFile.close();
 }
 
 QByteArray TavikComm::spiRead(int n, int flags)
 {
-    if (n < 0 || n > MaxSpiWrite) {
+    if (n < 0 || n > kMaxSpiWrite) {
         // The count travels in one byte.
-        qCWarning(lcLink) << "SPI read of" << n << "bytes refused; at most" << MaxSpiWrite;
+        qCWarning(lcLink) << "SPI read of" << n << "bytes refused; at most" << kMaxSpiWrite;
         return QByteArray();
     }
-    send({MsgSpiRead, uint8_t(n), uint8_t(flags)});
-    return waitForReply(MsgSpiRead, SpiReplyTimeoutMs);
+    send({wire::MsgSpiRead, uint8_t(n), uint8_t(flags)});
+    return waitForReply(wire::MsgSpiRead, kSpiReplyTimeoutMs);
 }
 
 QByteArray TavikComm::spiWrite(const QByteArray &data, int flags)
 {
-    if (data.size() > MaxSpiWrite) {
+    if (data.size() > kMaxSpiWrite) {
         // The length travels in one byte; a longer write would be announced with a wrong length.
         qCWarning(lcLink) << "SPI write of" << data.size() << "bytes refused; at most"
-                          << MaxSpiWrite;
+                          << kMaxSpiWrite;
         return QByteArray();
     }
     QByteArray payload;
     payload.reserve(3 + data.size());
-    payload.append(char(MsgSpiWrite));
+    payload.append(char(wire::MsgSpiWrite));
     payload.append(char(uint8_t(data.size())));
     payload.append(char(uint8_t(flags)));
     payload.append(data);
     sendPacket(payload);
-    return waitForReply(MsgSpiWrite, SpiReplyTimeoutMs);
+    return waitForReply(wire::MsgSpiWrite, kSpiReplyTimeoutMs);
 }
 
 QByteArray TavikComm::spiTransfer(int n, const QByteArray &data)
@@ -194,7 +193,7 @@ void TavikComm::sendCalibrationPoint(int16_t x, int16_t y)
 {
     const uint16_t ux = uint16_t(x);
     const uint16_t uy = uint16_t(y);
-    send({MsgCalibration, uint8_t(ux & 0xFF), uint8_t(ux >> 8), uint8_t(uy & 0xFF),
+    send({wire::MsgCalibration, uint8_t(ux & 0xFF), uint8_t(ux >> 8), uint8_t(uy & 0xFF),
         uint8_t(uy >> 8)});
 }
 
@@ -286,17 +285,13 @@ void TavikComm::setConfigCompatible(bool compatible)
 
 void TavikComm::showConfigError(const QString &text, bool richText)
 {
-    if (!qobject_cast<QApplication *>(QCoreApplication::instance())) {
-        // No widgets in this process (tools, benchmarks): the log line is the report.
+    LinkPrompts *prompts = LinkPrompts::instance();
+    if (!prompts) {
+        // No window in this process (tools, benchmarks): the log line is the report.
         qCWarning(lcLink).noquote() << "Error:" << text;
         return;
     }
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Error"), text);
-    box.setObjectName(QLatin1String(ErrorBoxName));
-    box.setTextFormat(richText ? Qt::RichText : Qt::PlainText);
-    if (richText)
-        box.setTextInteractionFlags(Qt::TextBrowserInteraction);
-    box.exec();
+    prompts->showConfigError(text, richText);
 }
 
 void TavikComm::handlePacket(uint8_t *data, int length)
@@ -304,27 +299,27 @@ void TavikComm::handlePacket(uint8_t *data, int length)
     if (!data || length < 1)
         return;
     switch (data[0]) {
-    case MsgText:
+    case wire::MsgText:
         handleText(data, length);
         break;
-    case MsgTelemetry:
+    case wire::MsgTelemetry:
         if (m_dataPacket) {
             m_dataPacket->applyTelemetry(data, length);
             Q_EMIT dataPacketReceived();
         }
         break;
-    case MsgActiveConfig:
-    case MsgStoredConfig:
+    case wire::MsgActiveConfig:
+    case wire::MsgStoredConfig:
         handleConfig(data, length);
         break;
-    case MsgEffect:
+    case wire::MsgEffect:
         if (m_effects)
             m_effects->updateEffect(data, length);
         break;
-    case MsgSample:
+    case wire::MsgSample:
         handleSample(data, length);
         break;
-    case MsgFirmwareVersion:
+    case wire::MsgFirmwareVersion:
         handleFirmwareVersion(data, length);
         break;
     default:
@@ -412,32 +407,32 @@ void TavikComm::handleConfig(const uint8_t *data, int length)
     }
     setConfigCompatible(true);
     Q_EMIT configReceived();
-    if (type == MsgActiveConfig)
+    if (type == wire::MsgActiveConfig)
         m_config->resetParametersModified();
 }
 
 void TavikComm::handleSample(const uint8_t *data, int length)
 {
-    if (!sampleFile.isOpen())
+    if (!m_sampleFile.isOpen())
         return;
-    if (length < SampleMessageSize) {
+    if (length < wire::kSampleSize) {
         qCWarning(lcLink) << "Short data-log sample of" << length << "bytes ignored";
         return;
     }
     const uint16_t stamp = u16(data + 1);
-    if (stamp < lastSampleTime)
-        sampleTime += 0x10000u;
-    sampleTime = (sampleTime & 0xFFFF0000u) | stamp;
-    lastSampleTime = stamp;
+    if (stamp < m_lastSampleTime)
+        m_sampleTime += 0x10000u;
+    m_sampleTime = (m_sampleTime & 0xFFFF0000u) | stamp;
+    m_lastSampleTime = stamp;
 
     const double currX = m_dataPacket ? m_dataPacket->curr_x() / 10.0 : 0.0;
     const double currY = m_dataPacket ? m_dataPacket->curr_y() / 10.0 : 0.0;
     const double ibus = m_dataPacket ? m_dataPacket->Ibus() / 100.0 : 0.0;
     char line[256];
     const int n = std::snprintf(line, sizeof line,
-        "%u,x=%d,y=%d,dx=%d,dy=%d,d2x=%d,d2y=%d,fx=%d,fy=%d,%.2f,%.2f,%.3f\r\n", sampleTime,
+        "%u,x=%d,y=%d,dx=%d,dy=%d,d2x=%d,d2y=%d,fx=%d,fy=%d,%.2f,%.2f,%.3f\r\n", m_sampleTime,
         s16(data + 3), s16(data + 5), s16(data + 7), s16(data + 9), s16(data + 11), s16(data + 13),
         s16(data + 15), s16(data + 17), currX, currY, ibus);
     if (n > 0)
-        sampleFile.write(line, std::min<qint64>(n, qint64(sizeof line) - 1));
+        m_sampleFile.write(line, std::min<qint64>(n, qint64(sizeof line) - 1));
 }

@@ -4,6 +4,7 @@
 // record, the effect list, device text and the data log.
 
 #include "serialportmanager.h"
+#include "wireformat.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -24,33 +25,8 @@ class TavikComm : public SerialPortManager
     Q_PROPERTY(bool configCompatible READ isConfigCompatible NOTIFY configCompatibleChanged)
 
 public:
-    // Message types.
-    enum MessageType : uint8_t {
-        MsgText = 0,
-        MsgTelemetry = 1,
-        MsgApplyConfig = 2,
-        MsgActiveConfig = 3,
-        MsgEffect = 4,
-        MsgStartSampling = 5,
-        MsgStopSampling = 6,
-        MsgSample = 7,
-        MsgStoreConfig = 9,
-        MsgFirmwareVersion = 12,
-        MsgFan = 13,
-        MsgResetConfig = 14,
-        MsgPrintCrashLog = 15,
-        MsgEraseCrashLog = 16,
-        MsgSpiWrite = 17,
-        MsgSpiRead = 18,
-        MsgStoredConfig = 19,
-        MsgCalibration = 20,
-        MsgResetMotors = 21,
-    };
-    static constexpr int SampleMessageSize = 19;
-    static constexpr int SpiReplyTimeoutMs = 100;
-    static constexpr int MaxSpiWrite = 255;
-    // Object name of the warning boxes raised for a received configuration.
-    static constexpr const char *ErrorBoxName = "tavik_config_error_box";
+    static constexpr int kSpiReplyTimeoutMs = 100;
+    static constexpr int kMaxSpiWrite = 255;
 
     TavikComm(DeviceConfig *config, DataPacket *dataPacket, EffectListModel *effects);
     ~TavikComm() override;
@@ -101,7 +77,7 @@ public Q_SLOTS:
 
 protected:
     void handlePacket(uint8_t *data, int length) override;
-    // Shows the modal warning box titled "Error". Tests find it by ErrorBoxName.
+    // Shows the modal warning box titled "Error" through the installed LinkPrompts.
     virtual void showConfigError(const QString &text, bool richText);
 
 private:
@@ -120,11 +96,11 @@ private:
     DataPacket *m_dataPacket;
     EffectListModel *m_effects;
 
-    QFile sampleFile;
+    QFile m_sampleFile;
     QString m_sampleFileName = QStringLiteral("samples.csv");
     // Time stamp extension of the data log; survives stop and start.
-    uint16_t lastSampleTime = 0;
-    uint32_t sampleTime = 0;
+    uint16_t m_lastSampleTime = 0;
+    uint32_t m_sampleTime = 0;
 
     bool m_configCompatible = true;
     bool m_errorBoxOpen = false;

@@ -5,7 +5,7 @@
 LoopbackReport::LoopbackReport()
 {
     m_bytes.fill(0);
-    m_bytes[0] = ReportId;
+    m_bytes[0] = kReportId;
     m_bytes[9] = 0xFF;
     m_bytes[10] = 0xFF;
 }
@@ -26,7 +26,7 @@ uint64_t LoopbackReport::buttons() const
 
 bool LoopbackReport::setHat(int hat, uint8_t hatValue)
 {
-    if (hat < 0 || hat >= HatCount)
+    if (hat < 0 || hat >= kHatCount)
         return false;
     uint8_t &byte = m_bytes[9 + hat / 2];
     const uint8_t code = directionCode(hatValue);
@@ -39,8 +39,8 @@ bool LoopbackReport::setHat(int hat, uint8_t hatValue)
 
 uint8_t LoopbackReport::hatCode(int hat) const
 {
-    if (hat < 0 || hat >= HatCount)
-        return HatCentred;
+    if (hat < 0 || hat >= kHatCount)
+        return kHatCentred;
     const uint8_t byte = m_bytes[9 + hat / 2];
     return hat % 2 == 0 ? byte & 0x0F : byte >> 4;
 }
@@ -66,7 +66,7 @@ uint8_t LoopbackReport::directionCode(uint8_t hatValue)
     case 9:
         return 7;
     default:
-        return HatCentred;
+        return kHatCentred;
     }
 }
 

@@ -10,13 +10,13 @@
 class LoopbackReport
 {
 public:
-    static constexpr int Size = 11;
-    static constexpr uint8_t ReportId = 0x40;
-    static constexpr int HatCount = 4;
-    static constexpr int ButtonCount = 64;
-    static constexpr uint8_t HatCentred = 0x0F;
+    static constexpr int kSize = 11;
+    static constexpr uint8_t kReportId = 0x40;
+    static constexpr int kHatCount = 4;
+    static constexpr int kButtonCount = 64;
+    static constexpr uint8_t kHatCentred = 0x0F;
 
-    using Bytes = std::array<uint8_t, Size>;
+    using Bytes = std::array<uint8_t, kSize>;
 
     LoopbackReport();
 

@@ -59,7 +59,7 @@ MainWindow::MainWindow(QWidget *parent)
     if (m_joysticksAvailable) {
         // Emitting from the event thread queues the event for the GUI thread.
         m_eventThread = std::make_unique<SdlEventThread>(
-            [this](const SDL_Event &event) { emit sdlEvent(event); });
+            [this](const SDL_Event &event) { Q_EMIT sdlEvent(event); });
         m_eventThread->start();
     }
 }
@@ -102,7 +102,7 @@ void MainWindow::setRunInBackground(bool runInBackground)
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    emit onClosed();
+    Q_EMIT onClosed();
     if (m_runInBackground) {
         hide();
         event->ignore();
@@ -184,11 +184,11 @@ void MainWindow::selectJoystickRow(int row)
     m_joystick.instanceId = SDL_JoystickInstanceID(joystick);
 
     const int buttonCount = SDL_JoystickNumButtons(joystick);
-    if (buttonCount > LoopbackReport::ButtonCount)
+    if (buttonCount > LoopbackReport::kButtonCount)
         qCInfo(lcLoopback) << "joystick has" << buttonCount << "buttons; forwarding the first"
-                           << LoopbackReport::ButtonCount;
+                           << LoopbackReport::kButtonCount;
     uint64_t state = 0;
-    for (int b = 0; b < buttonCount && b < LoopbackReport::ButtonCount; ++b) {
+    for (int b = 0; b < buttonCount && b < LoopbackReport::kButtonCount; ++b) {
         if (SDL_JoystickGetButton(joystick, b))
             state |= uint64_t(1) << b;
     }
@@ -218,7 +218,7 @@ void MainWindow::rebuildIndicators(int buttonCount)
     qDeleteAll(m_indicators);
     m_indicators.clear();
     // Only the first 64 buttons fit into the report; more indicators would never light.
-    const int shown = qBound(0, buttonCount, LoopbackReport::ButtonCount);
+    const int shown = qBound(0, buttonCount, LoopbackReport::kButtonCount);
     for (int n = 1; n <= shown; ++n) {
         auto *indicator = new QPushButton(QString::number(n), ui->centralwidget);
         indicator->setObjectName(QStringLiteral("button_raw_%1").arg(n));
@@ -264,14 +264,14 @@ void MainWindow::handleSdlEvent(const SDL_Event &event)
         if (!m_joystick.handle || event.jbutton.which != m_joystick.instanceId)
             break;
         const int button = event.jbutton.button;
-        if (button >= LoopbackReport::ButtonCount)
+        if (button >= LoopbackReport::kButtonCount)
             break;
         const uint64_t bit = uint64_t(1) << button;
         if (event.type == SDL_JOYBUTTONDOWN)
             m_buttons |= bit;
         else
             m_buttons &= ~bit;
-        emit buttonsChanged(m_buttons);
+        Q_EMIT buttonsChanged(m_buttons);
         break;
     }
     case SDL_JOYDEVICEADDED:
@@ -283,11 +283,11 @@ void MainWindow::handleSdlEvent(const SDL_Event &event)
         qDebug("JS removed %d", removed);
         // Nothing a removed joystick held down may stay pressed on the base.
         bool hatsChanged = false;
-        for (int hat = 0; hat < LoopbackReport::HatCount; ++hat) {
+        for (int hat = 0; hat < LoopbackReport::kHatCount; ++hat) {
             if (m_hatOwner[size_t(hat)] != removed)
                 continue;
             m_hatOwner[size_t(hat)] = -1;
-            if (m_report.hatCode(hat) != LoopbackReport::HatCentred) {
+            if (m_report.hatCode(hat) != LoopbackReport::kHatCentred) {
                 m_report.setHat(hat, SDL_HAT_CENTERED);
                 hatsChanged = true;
             }
@@ -397,7 +397,7 @@ void MainWindow::writeReport()
 {
     if (!m_output.isOpen())
         return;
-    if (m_output.write(m_report.data(), LoopbackReport::Size))
+    if (m_output.write(m_report.data(), LoopbackReport::kSize))
         return;
     qDebug() << "write failed";
     // Most likely the base was unplugged; watch for it to come back under the same serial.

@@ -104,7 +104,7 @@ private:
     std::unique_ptr<Ui::MainWindow> ui;
 
     // Which joystick last moved each hat, so a removed joystick leaves no hat pushed.
-    std::array<SDL_JoystickID, LoopbackReport::HatCount> m_hatOwner;
+    std::array<SDL_JoystickID, LoopbackReport::kHatCount> m_hatOwner;
     // Serial number of a base whose writes failed; it is reopened when it shows up again.
     QString m_lostSerial;
     QTimer m_reconnectTimer;

@@ -2,6 +2,7 @@
 
 #include "imagefields.h"
 #include "simlog.h"
+#include "telemetry.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -36,18 +37,6 @@ inline void put16(QByteArray &b, int offset, int v)
 {
     b[offset] = char(v & 0xFF);
     b[offset + 1] = char((v >> 8) & 0xFF);
-}
-
-inline void put32(QByteArray &b, int offset, quint32 v)
-{
-    for (int i = 0; i < 4; ++i)
-        b[offset + i] = char((v >> (8 * i)) & 0xFF);
-}
-
-inline void put64(QByteArray &b, int offset, quint64 v)
-{
-    for (int i = 0; i < 8; ++i)
-        b[offset + i] = char((v >> (8 * i)) & 0xFF);
 }
 
 inline int get16s(const uint8_t *d)
@@ -101,26 +90,26 @@ QByteArray FirmwareModel::storedImage() const
 
 QByteArray FirmwareModel::defaultImage()
 {
-    QByteArray img(kImageSize, '\0');
-    img[0] = char(kImageVersion);
+    QByteArray img(wire::kConfigImageSize, '\0');
+    img[0] = char(wire::kConfigImageVersion);
     ImageFields::setDefaults(img);
     return img;
 }
 
 bool FirmwareModel::applyImage(const QByteArray &image, QString *error)
 {
-    if (image.size() != kImageSize) {
+    if (image.size() != wire::kConfigImageSize) {
         if (error)
             *error = QStringLiteral("bad config size %1, expected %2")
                          .arg(image.size())
-                         .arg(kImageSize);
+                         .arg(wire::kConfigImageSize);
         return false;
     }
-    if (uint8_t(image[0]) != kImageVersion) {
+    if (uint8_t(image[0]) != wire::kConfigImageVersion) {
         if (error)
             *error = QStringLiteral("bad config version %1, expected %2")
                          .arg(uint8_t(image[0]))
-                         .arg(kImageVersion);
+                         .arg(wire::kConfigImageVersion);
         return false;
     }
     m_active = image;
@@ -162,8 +151,8 @@ void FirmwareModel::loadFlash()
         qCWarning(lcSim) << "cannot read flash file" << m_flashPath << file.errorString();
         return;
     }
-    const QByteArray data = file.read(kImageSize + 1);
-    if (data.size() != kImageSize || uint8_t(data[0]) != kImageVersion) {
+    const QByteArray data = file.read(wire::kConfigImageSize + 1);
+    if (data.size() != wire::kConfigImageSize || uint8_t(data[0]) != wire::kConfigImageVersion) {
         qCWarning(lcSim) << "flash file" << m_flashPath << "is not a valid image; using defaults";
         return;
     }
@@ -224,7 +213,7 @@ uint8_t FirmwareModel::spiRegister(int index) const
 
 void FirmwareModel::text(QVector<QByteArray> *out, const QString &line)
 {
-    QByteArray payload(1, '\0');
+    QByteArray payload(1, char(wire::MsgText));
     payload += line.toLatin1();
     out->append(payload);
     m_textLog.append(line);
@@ -246,7 +235,7 @@ void FirmwareModel::handleMessage(const uint8_t *data, int length, QVector<QByte
     const uint8_t type = data[0];
     ++m_received[type];
     switch (type) {
-    case 2: {
+    case wire::MsgApplyConfig: {
         QString error;
         const QByteArray image(reinterpret_cast<const char *>(data + 1), length - 1);
         if (applyImage(image, &error))
@@ -255,63 +244,64 @@ void FirmwareModel::handleMessage(const uint8_t *data, int length, QVector<QByte
             text(out, QStringLiteral("Config refused: %1\n").arg(error));
         break;
     }
-    case 3:
-        out->append(QByteArray(1, char(3)) + m_active);
+    case wire::MsgActiveConfig:
+        out->append(QByteArray(1, char(wire::MsgActiveConfig)) + m_active);
         break;
-    case 5:
+    case wire::MsgStartSampling:
         m_sampling = true;
         break;
-    case 6:
+    case wire::MsgStopSampling:
         m_sampling = false;
         break;
-    case 9:
+    case wire::MsgStoreConfig:
         store();
         if (m_flashError.isEmpty())
             text(out, QStringLiteral("Config stored\n"));
         else
             text(out, QStringLiteral("Config store failed: %1\n").arg(m_flashError));
         break;
-    case 12: {
-        QByteArray reply(1, char(12));
+    case wire::MsgFirmwareVersion: {
+        QByteArray reply(1, char(wire::MsgFirmwareVersion));
         reply += firmwareVersion().toLatin1();
         reply += '\0';
         out->append(reply);
         break;
     }
-    case 13:
+    case wire::MsgFan:
         if (length < 2)
             break;
         m_fanOn = data[1] != 0;
         text(out, m_fanOn ? QStringLiteral("Fan on\n") : QStringLiteral("Fan off\n"));
         break;
-    case 14:
-        if (length >= 3 && data[1] == 0xAA && data[2] == 0xBB) {
+    case wire::MsgResetConfig:
+        if (length >= 3 && data[1] == wire::kResetConfigKey[0]
+            && data[2] == wire::kResetConfigKey[1]) {
             resetToDefaults();
             text(out, QStringLiteral("Config reset to defaults\n"));
         } else {
             text(out, QStringLiteral("Config reset refused: bad key\n"));
         }
         break;
-    case 15:
+    case wire::MsgPrintCrashLog:
         if (m_crashLog.isEmpty())
             text(out, QStringLiteral("Crash log empty\n"));
         for (const QString &entry : std::as_const(m_crashLog))
             text(out, entry + QLatin1Char('\n'));
         break;
-    case 16:
+    case wire::MsgEraseCrashLog:
         m_crashLog.clear();
         text(out, QStringLiteral("Crash log erased\n"));
         break;
-    case 17:
+    case wire::MsgSpiWrite:
         spiWrite(data, length, out);
         break;
-    case 18:
+    case wire::MsgSpiRead:
         spiRead(data, length, out);
         break;
-    case 19:
-        out->append(QByteArray(1, char(19)) + m_stored);
+    case wire::MsgStoredConfig:
+        out->append(QByteArray(1, char(wire::MsgStoredConfig)) + m_stored);
         break;
-    case 20:
+    case wire::MsgCalibration:
         if (length < 5)
             break;
         m_calTarget[0] = get16s(data + 1);
@@ -319,7 +309,7 @@ void FirmwareModel::handleMessage(const uint8_t *data, int length, QVector<QByte
         m_calHold = true;
         m_calHoldUntilMs = m_timeMs + 10000;
         break;
-    case 21:
+    case wire::MsgResetMotors:
         m_motorResetStep = 1;
         m_motorResetStartMs = m_timeMs;
         m_motFault = 0xFF;
@@ -336,7 +326,9 @@ void FirmwareModel::spiWrite(const uint8_t *data, int length, QVector<QByteArray
     // are written from there on; a write that starts with '$' is a text command to the
     // motor controller, whose answer the next read returns.
     if (length < 3) {
-        out->append(QByteArray::fromRawData("\x11\x00\x01", 3));
+        // Nothing written, declared length not matched.
+        const char refused[3] = {char(wire::MsgSpiWrite), 0, 1};
+        out->append(QByteArray(refused, 3));
         return;
     }
     const int declared = data[1];
@@ -344,7 +336,7 @@ void FirmwareModel::spiWrite(const uint8_t *data, int length, QVector<QByteArray
     const int n = std::min(declared, available);
     const uint8_t *bytes = data + 3;
     QByteArray reply(3, '\0');
-    reply[0] = char(17);
+    reply[0] = char(wire::MsgSpiWrite);
     reply[1] = char(n);
     reply[2] = char(declared == available ? 0 : 1);
     if (n > 0 && bytes[0] == '$') {
@@ -360,12 +352,12 @@ void FirmwareModel::spiWrite(const uint8_t *data, int length, QVector<QByteArray
 void FirmwareModel::spiRead(const uint8_t *data, int length, QVector<QByteArray> *out)
 {
     if (length < 3) {
-        out->append(QByteArray(1, char(18)));
+        out->append(QByteArray(1, char(wire::MsgSpiRead)));
         return;
     }
     const int n = data[1];
     QByteArray reply(1 + n, '\0');
-    reply[0] = char(18);
+    reply[0] = char(wire::MsgSpiRead);
     if (!m_spiCommand.isEmpty()) {
         // "$R<w>": report word w as text, preceded by its length.
         QByteArray answer;
@@ -536,73 +528,73 @@ void FirmwareModel::stepPhysics()
 
 QByteArray FirmwareModel::telemetryPayload() const
 {
-    QByteArray p(kTelemetrySize, '\0');
-    p[0] = char(1);
+    wire::Telemetry t;
     const Axis &ax = m_axis[0];
     const Axis &ay = m_axis[1];
     const bool invX = m_params.invert[0];
     const bool invY = m_params.invert[1];
-    put16(p, 1, clamp16(invX ? -ax.pos : ax.pos));
-    put16(p, 3, clamp16(invY ? -ay.pos : ay.pos));
-    put16(p, 5, clamp16(ax.vel / 10.0));
-    put16(p, 7, clamp16(ay.vel / 10.0));
-    put16(p, 9, clamp16(ax.acc / 100.0));
-    put16(p, 11, clamp16(ay.acc / 100.0));
-    put16(p, 13, clamp16(ax.force));
-    put16(p, 15, clamp16(ay.force));
-    put16(p, 17, int(m_timeMs & 0xFFFF));
-    put16(p, 19, clamp16(8192.0 + ax.pos * 2.0));
-    put16(p, 21, clamp16(8192.0 + ay.pos * 2.0));
-    const double t = m_timeMs / 1000.0;
-    put16(p, 23, int(240 + (m_timeMs * 7919 % 23)));
-    put16(p, 25, clampU16(2048.0 + 1800.0 * std::sin(2 * kPi * t / 17.0)));
-    put16(p, 27, clampU16(2048.0 + 1800.0 * std::cos(2 * kPi * t / 23.0)));
-    const int currX = clamp16(ax.current * 10.0);
-    const int currY = clamp16(ay.current * 10.0);
-    put16(p, 29, currX);
-    put16(p, 31, currY);
-    put16(p, 33, clamp16(ax.temp));
-    put16(p, 35, clamp16(ay.temp));
-    const double ibus = 25.0 + (std::abs(currX) + std::abs(currY)) * 3.0 + (m_fanOn ? 15.0 : 0.0);
-    put16(p, 37, clamp16(ibus));
-    put16(p, 39, clamp16(2400.0 - ibus / 10.0));
+    t.x = clamp16(invX ? -ax.pos : ax.pos);
+    t.y = clamp16(invY ? -ay.pos : ay.pos);
+    t.dx = clamp16(ax.vel / 10.0);
+    t.dy = clamp16(ay.vel / 10.0);
+    t.d2x = clamp16(ax.acc / 100.0);
+    t.d2y = clamp16(ay.acc / 100.0);
+    t.fxout = clamp16(ax.force);
+    t.fyout = clamp16(ay.force);
+    t.timestamp = uint16_t(m_timeMs & 0xFFFF);
+    t.raw_x = clamp16(8192.0 + ax.pos * 2.0);
+    t.raw_y = clamp16(8192.0 + ay.pos * 2.0);
+    const double time = m_timeMs / 1000.0;
+    t.cycle_time = uint16_t(240 + (m_timeMs * 7919 % 23));
+    t.pot_1 = clampU16(2048.0 + 1800.0 * std::sin(2 * kPi * time / 17.0));
+    t.pot_2 = clampU16(2048.0 + 1800.0 * std::cos(2 * kPi * time / 23.0));
+    t.curr_x = clamp16(ax.current * 10.0);
+    t.curr_y = clamp16(ay.current * 10.0);
+    t.temp_x = clamp16(ax.temp);
+    t.temp_y = clamp16(ay.temp);
+    const double ibus
+        = 25.0 + (std::abs(int(t.curr_x)) + std::abs(int(t.curr_y))) * 3.0 + (m_fanOn ? 15.0 : 0.0);
+    t.Ibus = clamp16(ibus);
+    t.Vbus = clamp16(2400.0 - ibus / 10.0);
 
     // Hat 1 walks round its eight directions and rests centred; hats 2-4 stay centred.
     const int hatPhase = int(m_timeMs / 400 % 12);
     const quint32 hat1 = hatPhase < 8 ? quint32(hatPhase) : 0xFu;
-    put32(p, 41, 0xFFF0u | hat1);
-    p[45] = char(m_motFault);
-    put16(p, 46, clampU16(2048.0 + 2000.0 * std::sin(2 * kPi * t / 5.0)));
-    put16(p, 48, clampU16(2048.0 + 2000.0 * std::sin(2 * kPi * t / 7.0)));
-    put16(p, 50, clampU16(2048.0 + 2000.0 * std::sin(2 * kPi * t / 11.0)));
-    put16(p, 52, clampU16(2048.0 + 2000.0 * std::sin(2 * kPi * t / 13.0)));
+    t.hats = 0xFFF0u | hat1;
+    t.mot_fault = m_motFault;
+    t.aux_axis_1 = clampU16(2048.0 + 2000.0 * std::sin(2 * kPi * time / 5.0));
+    t.aux_axis_2 = clampU16(2048.0 + 2000.0 * std::sin(2 * kPi * time / 7.0));
+    t.aux_axis_3 = clampU16(2048.0 + 2000.0 * std::sin(2 * kPi * time / 11.0));
+    t.aux_axis_4 = clampU16(2048.0 + 2000.0 * std::sin(2 * kPi * time / 13.0));
 
     // Buttons: one walks over buttons 1-16, button 17 blinks every second.
     quint64 buttons = quint64(1) << (m_timeMs / 500 % 16);
     if (m_timeMs / 1000 % 2)
         buttons |= quint64(1) << 16;
-    put64(p, 54, buttons);
+    t.buttons64 = buttons;
     quint64 logical = 0;
     for (int i = 0; i < 48; ++i) {
         const int physical = m_params.buttonMap[i];
         if (physical >= 1 && physical <= 64 && (buttons >> (physical - 1)) & 1u)
             logical |= quint64(1) << i;
     }
-    logical ^= m_params.invMask;
-    put64(p, 62, logical);
-    put16(p, 70,
-        clamp16(16.0 * (double(uint16_t(p[46] & 0xFF) | (uint16_t(p[47] & 0xFF) << 8)) - 2048.0)));
-    p[72] = char(uint8_t((uint16_t(uint8_t(p[48])) | (uint16_t(uint8_t(p[49])) << 8)) >> 4));
-    p[73] = char(uint8_t((uint16_t(uint8_t(p[50])) | (uint16_t(uint8_t(p[51])) << 8)) >> 4));
-    p[74] = char(uint8_t((uint16_t(uint8_t(p[52])) | (uint16_t(uint8_t(p[53])) << 8)) >> 4));
-    p[75] = char(uint8_t((uint16_t(uint8_t(p[25])) | (uint16_t(uint8_t(p[26])) << 8)) >> 4));
+    t.buttons_logical64 = logical ^ m_params.invMask;
+    // The joystick axes the base reports to games, from the auxiliary inputs.
+    t.Z = clamp16(16.0 * (double(t.aux_axis_1) - 2048.0));
+    t.Rz = uint8_t(t.aux_axis_2 >> 4);
+    t.Rx = uint8_t(t.aux_axis_3 >> 4);
+    t.Ry = uint8_t(t.aux_axis_4 >> 4);
+    t.Slider = uint8_t(t.pot_1 >> 4);
+
+    QByteArray p(wire::kTelemetrySize, '\0');
+    wire::encodeTelemetry(t, reinterpret_cast<uint8_t *>(p.data()));
     return p;
 }
 
 QByteArray FirmwareModel::samplePayload() const
 {
-    QByteArray p(kSampleSize, '\0');
-    p[0] = char(7);
+    QByteArray p(wire::kSampleSize, '\0');
+    p[0] = char(wire::MsgSample);
     put16(p, 1, int(m_timeMs & 0xFFFF));
     put16(p, 3, clamp16(m_axis[0].pos));
     put16(p, 5, clamp16(m_axis[1].pos));
@@ -618,8 +610,8 @@ QByteArray FirmwareModel::samplePayload() const
 QByteArray FirmwareModel::effectReport(int slot) const
 {
     const GameEffect &e = kGameEffects[slot];
-    QByteArray p(kEffectReportSize, '\0');
-    p[0] = char(4);
+    QByteArray p(wire::kEffectReportSize, '\0');
+    p[0] = char(wire::MsgEffect);
     p[1] = char(e.id);
     p[2] = char(e.type);
     put16(p, 3, 4096);

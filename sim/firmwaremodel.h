@@ -8,6 +8,8 @@
 // one model from several threads (for example a USB control-request fake on its own
 // thread) holds its own lock around every call.
 
+#include "wireformat.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -19,11 +21,6 @@
 class FirmwareModel
 {
 public:
-    static constexpr int kImageSize = 463;
-    static constexpr uint8_t kImageVersion = 181;
-    static constexpr int kTelemetrySize = 76;
-    static constexpr int kEffectReportSize = 30;
-    static constexpr int kSampleSize = 19;
     static constexpr int kSpiRegisterCount = 256;
 
     // flashPath: file that keeps the stored image across runs (empty: kept in memory only).

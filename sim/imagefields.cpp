@@ -1,6 +1,7 @@
 #include "imagefields.h"
 
 #include "configparameters.h"
+#include "wireformat.h"
 
 namespace {
 
@@ -155,7 +156,7 @@ void setDefaults(QByteArray &image)
         {"global_constantf_gain", 100},
         {"trim_rate", 10},
         {"hires_mode_scale", 255},
-        {"usb_vid", 0xFFFF},
+        {"usb_vid", wire::kVendorId},
         {"usb_pid", 0x2050},
         {"scale_pos_x", 255},
         {"scale_neg_x", 255},

@@ -1,24 +1,20 @@
 #include "simulatedbase.h"
 
 #include "packetlink.h"
+#include "pseudoterminal.h"
 #include "simlog.h"
+#include "wireformat.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QTimer>
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr uint32_t kChannel = 1;
-constexpr uint16_t kCrcXor = 1000;
 // Catch-up bound: after a stall the model skips time instead of flooding the host.
 constexpr qint64 kMaxTicksPerPoll = 100;
 // What the host has not read by then is dropped, as the firmware drops telemetry.
@@ -50,38 +46,19 @@ bool SimulatedBase::open(QString *slavePath)
         qCWarning(lcSim) << "another simulated base is already serving channel" << kChannel;
         return false;
     }
-    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (master < 0) {
-        qCWarning(lcSim) << "posix_openpt failed:" << std::strerror(errno);
+    // A raw line, closed on the slave side, so the master reports a hang-up until a host
+    // opens it.
+    PseudoTerminal pty;
+    QString error;
+    if (!pty.open(PseudoTerminal::NonBlocking | PseudoTerminal::RawSlave, &error)) {
+        qCWarning(lcSim).noquote() << error;
         return false;
     }
-    char name[256] = {};
-    if (grantpt(master) != 0 || unlockpt(master) != 0
-        || ptsname_r(master, name, sizeof name) != 0) {
-        qCWarning(lcSim) << "cannot prepare the pty:" << std::strerror(errno);
-        ::close(master);
-        return false;
-    }
-    // Make the line raw once (the setting outlives this open) and close the slave again, so
-    // that the master reports a hang-up until a host opens it.
-    const int slave = ::open(name, O_RDWR | O_NOCTTY);
-    if (slave < 0) {
-        qCWarning(lcSim) << "cannot open the pty slave" << name << std::strerror(errno);
-        ::close(master);
-        return false;
-    }
-    termios tio {};
-    if (tcgetattr(slave, &tio) == 0) {
-        cfmakeraw(&tio);
-        tcsetattr(slave, TCSANOW, &tio);
-    }
-    ::close(slave);
-
-    m_master = master;
-    m_slavePath = QString::fromLocal8Bit(name);
+    m_slavePath = pty.slavePath();
+    m_master = pty.releaseMaster();
     s_instance = this;
     packet_link_init(&SimulatedBase::writeFrame, &SimulatedBase::receivePacket, kChannel);
-    packet_link_set_crc_xor(kCrcXor, kChannel);
+    packet_link_set_crc_xor(wire::kCrcXor, kChannel);
 
     m_clock.start();
     m_ticksDone = 0;
@@ -180,7 +157,7 @@ void SimulatedBase::receivePacket(uint8_t *data, uint32_t length)
     self->m_receivedPayloads.append(payload);
     qCDebug(lcSim) << "received type" << uint8_t(payload[0]) << "length" << payload.size();
     self->m_model.handleMessage(data, int(length), &self->m_pending);
-    emit self->payloadReceived(payload);
+    Q_EMIT self->payloadReceived(payload);
 }
 
 void SimulatedBase::setHostConnected(bool connected)
@@ -193,7 +170,7 @@ void SimulatedBase::setHostConnected(bool connected)
         m_model.hostConnected(&m_pending);
     else
         m_outgoing.clear();
-    emit hostConnectedChanged(connected);
+    Q_EMIT hostConnectedChanged(connected);
 }
 
 void SimulatedBase::poll()

@@ -46,7 +46,7 @@ public:
     // Raw bytes to the host, bypassing the framing (tests of corrupted input).
     void sendRaw(const QByteArray &bytes);
 
-signals:
+Q_SIGNALS:
     void hostConnectedChanged(bool connected);
     void payloadReceived(const QByteArray &payload);
 

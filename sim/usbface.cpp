@@ -12,16 +12,16 @@ bool UsbFace::control(uint8_t requestType, uint8_t request, uint16_t value, uint
     if (!data)
         return stall(QStringLiteral("no data buffer"));
     const bool deviceToHost = requestType & 0x80;
-    if (requestType != kVendorIn && requestType != kVendorOut)
+    if (requestType != wire::kUsbVendorIn && requestType != wire::kUsbVendorOut)
         return stall(QStringLiteral("not a vendor request to the device"));
     if (value != 0 || index != 0)
         return stall(QStringLiteral("unexpected wValue/wIndex"));
 
-    if (request == kRequestImage && deviceToHost) {
+    if (request == wire::kUsbRequestImage && deviceToHost) {
         *data = m_model->activeImage().left(length);
         return true;
     }
-    if (request == kRequestImage) {
+    if (request == wire::kUsbRequestImage) {
         // The firmware takes only a whole image; a short or oversized data stage is refused
         // without touching the active configuration.
         if (data->size() != length)
@@ -31,7 +31,7 @@ bool UsbFace::control(uint8_t requestType, uint8_t request, uint16_t value, uint
             return stall(error);
         return true;
     }
-    if (request == kRequestRevert && !deviceToHost) {
+    if (request == wire::kUsbRequestRevert && !deviceToHost) {
         if (length != 0)
             return stall(QStringLiteral("revert takes no data"));
         m_model->revertToStored();

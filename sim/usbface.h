@@ -8,6 +8,7 @@
 // control transfers from its own thread) holds its own lock around every call.
 
 #include "firmwaremodel.h"
+#include "wireformat.h"
 
 #include <QByteArray>
 #include <QString>
@@ -17,11 +18,6 @@
 class UsbFace
 {
 public:
-    static constexpr uint8_t kRequestImage = 20;
-    static constexpr uint8_t kRequestRevert = 21;
-    static constexpr uint8_t kVendorIn = 0xC0; // vendor, device recipient, device to host
-    static constexpr uint8_t kVendorOut = 0x40; // vendor, device recipient, host to device
-
     explicit UsbFace(FirmwareModel *model);
 
     // One control transfer. For a device-to-host request, data receives the answer (at most

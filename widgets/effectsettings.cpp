@@ -114,42 +114,12 @@ void EffectSettings::setValueAt(Value index, int16_t value)
 void EffectSettings::emitChanged(Value index, int16_t value)
 {
     switch (index) {
-    case GainPosX:
-        emit gain_pos_xChanged(value);
+#define TAVIK_EFFECT_RELAY(name, index)                                                            \
+    case index:                                                                                    \
+        Q_EMIT name##Changed(value);                                                               \
         break;
-    case GainPosY:
-        emit gain_pos_yChanged(value);
-        break;
-    case GainNegX:
-        emit gain_neg_xChanged(value);
-        break;
-    case GainNegY:
-        emit gain_neg_yChanged(value);
-        break;
-    case DeadbandPosX:
-        emit deadband_pos_xChanged(value);
-        break;
-    case DeadbandPosY:
-        emit deadband_pos_yChanged(value);
-        break;
-    case DeadbandNegX:
-        emit deadband_neg_xChanged(value);
-        break;
-    case DeadbandNegY:
-        emit deadband_neg_yChanged(value);
-        break;
-    case SaturationPosX:
-        emit saturation_pos_xChanged(value);
-        break;
-    case SaturationPosY:
-        emit saturation_pos_yChanged(value);
-        break;
-    case SaturationNegX:
-        emit saturation_neg_xChanged(value);
-        break;
-    case SaturationNegY:
-        emit saturation_neg_yChanged(value);
-        break;
+#include "effectrelays.def"
+#undef TAVIK_EFFECT_RELAY
     case ValueCount:
         break;
     }

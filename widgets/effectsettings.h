@@ -34,26 +34,21 @@ class EffectSettings;
 class EffectSettings : public QWidget
 {
     Q_OBJECT
-    Q_PROPERTY(int16_t gain_pos_x READ gain_pos_x WRITE set_gain_pos_x NOTIFY gain_pos_xChanged)
-    Q_PROPERTY(int16_t gain_pos_y READ gain_pos_y WRITE set_gain_pos_y NOTIFY gain_pos_yChanged)
-    Q_PROPERTY(int16_t gain_neg_x READ gain_neg_x WRITE set_gain_neg_x NOTIFY gain_neg_xChanged)
-    Q_PROPERTY(int16_t gain_neg_y READ gain_neg_y WRITE set_gain_neg_y NOTIFY gain_neg_yChanged)
-    Q_PROPERTY(int16_t deadband_pos_x READ deadband_pos_x WRITE set_deadband_pos_x NOTIFY
-            deadband_pos_xChanged)
-    Q_PROPERTY(int16_t deadband_pos_y READ deadband_pos_y WRITE set_deadband_pos_y NOTIFY
-            deadband_pos_yChanged)
-    Q_PROPERTY(int16_t deadband_neg_x READ deadband_neg_x WRITE set_deadband_neg_x NOTIFY
-            deadband_neg_xChanged)
-    Q_PROPERTY(int16_t deadband_neg_y READ deadband_neg_y WRITE set_deadband_neg_y NOTIFY
-            deadband_neg_yChanged)
-    Q_PROPERTY(int16_t saturation_pos_x READ saturation_pos_x WRITE set_saturation_pos_x NOTIFY
-            saturation_pos_xChanged)
-    Q_PROPERTY(int16_t saturation_pos_y READ saturation_pos_y WRITE set_saturation_pos_y NOTIFY
-            saturation_pos_yChanged)
-    Q_PROPERTY(int16_t saturation_neg_x READ saturation_neg_x WRITE set_saturation_neg_x NOTIFY
-            saturation_neg_xChanged)
-    Q_PROPERTY(int16_t saturation_neg_y READ saturation_neg_y WRITE set_saturation_neg_y NOTIFY
-            saturation_neg_yChanged)
+// Every relay value: the property, its getter, setter slot and change signal. One expansion
+// for all of it, because moc reads an included file only once; it ends in a section that is
+// not Q_SIGNALS, where moc would take the next Q_PROPERTY for a signal.
+#define TAVIK_EFFECT_RELAY(name, index)                                                            \
+    Q_PROPERTY(int16_t name READ name WRITE set_##name NOTIFY name##Changed)                       \
+public:                                                                                            \
+    int16_t name() const { return m_values[index]; }                                               \
+public Q_SLOTS:                                                                                    \
+    void set_##name(int16_t value) { setValueAt(index, value); }                                   \
+Q_SIGNALS:                                                                                         \
+    void name##Changed(int16_t value);                                                             \
+                                                                                                   \
+private:
+#include "effectrelays.def"
+#undef TAVIK_EFFECT_RELAY
 
 public:
     enum Group { GainGroup = 0, SaturationGroup = 1, DeadbandGroup = 2 };
@@ -61,19 +56,6 @@ public:
     // comm may be null; the gain-map dialog's Apply then only emits its signal.
     EffectSettings(const QString &title, bool advanced, TavikComm *comm, QWidget *parent = nullptr);
     ~EffectSettings() override;
-
-    int16_t gain_pos_x() const { return m_values[GainPosX]; }
-    int16_t gain_pos_y() const { return m_values[GainPosY]; }
-    int16_t gain_neg_x() const { return m_values[GainNegX]; }
-    int16_t gain_neg_y() const { return m_values[GainNegY]; }
-    int16_t deadband_pos_x() const { return m_values[DeadbandPosX]; }
-    int16_t deadband_pos_y() const { return m_values[DeadbandPosY]; }
-    int16_t deadband_neg_x() const { return m_values[DeadbandNegX]; }
-    int16_t deadband_neg_y() const { return m_values[DeadbandNegY]; }
-    int16_t saturation_pos_x() const { return m_values[SaturationPosX]; }
-    int16_t saturation_pos_y() const { return m_values[SaturationPosY]; }
-    int16_t saturation_neg_x() const { return m_values[SaturationNegX]; }
-    int16_t saturation_neg_y() const { return m_values[SaturationNegY]; }
 
     QString title() const { return m_title; }
 
@@ -99,53 +81,18 @@ public:
     // Null on a panel built without the advanced flag.
     Section *advancedSection() const { return m_advanced; }
 
-public slots:
-    void set_gain_pos_x(int16_t value) { setValueAt(GainPosX, value); }
-    void set_gain_pos_y(int16_t value) { setValueAt(GainPosY, value); }
-    void set_gain_neg_x(int16_t value) { setValueAt(GainNegX, value); }
-    void set_gain_neg_y(int16_t value) { setValueAt(GainNegY, value); }
-    void set_deadband_pos_x(int16_t value) { setValueAt(DeadbandPosX, value); }
-    void set_deadband_pos_y(int16_t value) { setValueAt(DeadbandPosY, value); }
-    void set_deadband_neg_x(int16_t value) { setValueAt(DeadbandNegX, value); }
-    void set_deadband_neg_y(int16_t value) { setValueAt(DeadbandNegY, value); }
-    void set_saturation_pos_x(int16_t value) { setValueAt(SaturationPosX, value); }
-    void set_saturation_pos_y(int16_t value) { setValueAt(SaturationPosY, value); }
-    void set_saturation_neg_x(int16_t value) { setValueAt(SaturationNegX, value); }
-    void set_saturation_neg_y(int16_t value) { setValueAt(SaturationNegY, value); }
-
+public Q_SLOTS:
     // Releases every link whose fields hold different values. Runs by itself once the values
     // that arrived together (one configuration) are all in, and before any edit is applied.
     void updateLinks();
 
-signals:
-    void gain_pos_xChanged(int16_t value);
-    void gain_pos_yChanged(int16_t value);
-    void gain_neg_xChanged(int16_t value);
-    void gain_neg_yChanged(int16_t value);
-    void deadband_pos_xChanged(int16_t value);
-    void deadband_pos_yChanged(int16_t value);
-    void deadband_neg_xChanged(int16_t value);
-    void deadband_neg_yChanged(int16_t value);
-    void saturation_pos_xChanged(int16_t value);
-    void saturation_pos_yChanged(int16_t value);
-    void saturation_neg_xChanged(int16_t value);
-    void saturation_neg_yChanged(int16_t value);
-
 private:
-    // Property indices, in the order of the properties.
+    // Property indices, in the order of the properties. (moc has read effectrelays.def above
+    // and skips it here; it needs nothing of this enum.)
     enum Value {
-        GainPosX,
-        GainPosY,
-        GainNegX,
-        GainNegY,
-        DeadbandPosX,
-        DeadbandPosY,
-        DeadbandNegX,
-        DeadbandNegY,
-        SaturationPosX,
-        SaturationPosY,
-        SaturationNegX,
-        SaturationNegY,
+#define TAVIK_EFFECT_RELAY(name, index) index,
+#include "effectrelays.def"
+#undef TAVIK_EFFECT_RELAY
         ValueCount
     };
     struct Field

@@ -402,6 +402,6 @@ void MappingChart::publish(QLineSeries *edited)
         }
     }
     const QList<QPointF> list = points();
-    emit mappingChanged(list);
-    emit mappingChanged(toDeviceMapping(list));
+    Q_EMIT mappingChanged(list);
+    Q_EMIT mappingChanged(toDeviceMapping(list));
 }

@@ -56,11 +56,11 @@ public:
     static void fromDeviceMapping(
         const DeviceMappingData &data, QList<QPointF> *negative, QList<QPointF> *positive);
 
-public slots:
+public Q_SLOTS:
     void setSymmetric(bool en);
     void setCurrentValue(float val);
 
-signals:
+Q_SIGNALS:
     void mappingChanged(QList<QPointF> points);
     void mappingChanged(DeviceMappingData points);
 

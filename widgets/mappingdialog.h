@@ -26,7 +26,7 @@ public:
     QCheckBox *separateAxisBox() const;
     QCheckBox *symmetricBox() const;
 
-signals:
+Q_SIGNALS:
     void onApply();
 
 private:

@@ -23,7 +23,7 @@ public:
     QToolButton *headerButton() const { return m_toggleButton; }
     QScrollArea *bodyArea() const { return m_contentArea; }
 
-public slots:
+public Q_SLOTS:
     // True expands the body, false collapses it.
     void toggle(bool collapsed);
 

@@ -20,7 +20,7 @@ public:
     QString propertyName() const { return m_propertyName; }
     QLabel *label() const { return m_label; }
 
-public slots:
+public Q_SLOTS:
     void valueChanged(int value);
     void valueChanged(int16_t value);
     void valueChanged(uint16_t value);

@@ -14,7 +14,7 @@ public:
 
     int decimals() const { return m_decimals; }
 
-public slots:
+public Q_SLOTS:
     void valueChanged(int value);
 
 protected:

@@ -61,7 +61,7 @@ void SpinBoxSlider::setValue(int value)
     if (value == m_raw)
         return;
     m_raw = value;
-    emit valueChanged(value);
+    Q_EMIT valueChanged(value);
     updateDisplay();
 }
 

@@ -37,13 +37,13 @@ public:
     // value (or this one with a percentage) would silently mean something else.
     void setValue(double) = delete;
 
-public slots:
+public Q_SLOTS:
     void setValue(int value);
     // Shows a stored value as it is: no clamping, no valueChanged. A value outside the raw range
     // is displayed with its true percentage.
     void showValue(int raw);
 
-signals:
+Q_SIGNALS:
     void valueChanged(int value);
 
 protected:

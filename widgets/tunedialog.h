@@ -17,7 +17,7 @@ public:
     explicit TuneDialog(QWidget *parent = nullptr);
     ~TuneDialog() override;
 
-signals:
+Q_SIGNALS:
     void apply();
 
 protected:

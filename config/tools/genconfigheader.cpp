@@ -1,6 +1,6 @@
 // Writes the declaration of DeviceConfig, expanded from parameters.def, to standard output or to
-// the file named by the first argument. moc cannot expand macros, so the class it reads must be
-// spelled out; this keeps parameters.def the only list of parameters.
+// the file named by the first argument. The 181 parameters make a class worth reading spelled
+// out (and moc reads it as plain declarations); parameters.def stays the only list of them.
 #include "configkind.h"
 
 #include <cstdio>
@@ -18,7 +18,7 @@ struct Param
 const std::vector<Param> &params()
 {
     static const std::vector<Param> list = {
-#define TAVIK_PARAM(name, kind, offset, bit) {#name, ConfigKindTraits<ConfigKind::kind>::typeName},
+#define TAVIK_PARAM(name, kind, offset, bit) {#name, ConfigKindTraits<ConfigKind::kind>::kTypeName},
 #include "parameters.def"
     };
     return list;
@@ -64,11 +64,11 @@ int main(int argc, char **argv)
     for (const Param &p : params())
         line("    " + std::string(p.type) + " " + p.name + "() const { return m_" + p.name + "; }");
     line("");
-    line("signals:");
+    line("Q_SIGNALS:");
     for (const Param &p : params())
         line("    void " + std::string(p.name) + "Changed(" + p.type + " value);");
     line("");
-    line("public slots:");
+    line("public Q_SLOTS:");
     for (const Param &p : params())
         line("    void set_" + std::string(p.name) + "(" + p.type + " val);");
     line("");

@@ -102,7 +102,7 @@ class TestMainWindow : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void initTestCase();
     void init();
     void cleanup();
@@ -139,21 +139,21 @@ private slots:
     void naturalSizeWithoutSettings();
 
 private:
-    std::unique_ptr<ModalAnswerer> answerer;
+    std::unique_ptr<ModalAnswerer> m_answerer;
     // This run's own settings store: another run of this test at the same time must not share
     // the window settings or the display names.
-    QTemporaryDir settingsHome;
+    QTemporaryDir m_settingsHome;
 };
 
 void TestMainWindow::initTestCase()
 {
-    QVERIFY(settingsHome.isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(settingsHome.path()));
+    QVERIFY(m_settingsHome.isValid());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_settingsHome.path()));
     // The window backs up every base's first configuration; keep those out of the user's data.
-    qputenv("XDG_DATA_HOME", QFile::encodeName(settingsHome.filePath(QStringLiteral("data"))));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_settingsHome.filePath(QStringLiteral("data"))));
     QCoreApplication::setOrganizationName(QStringLiteral("Tavik"));
     QCoreApplication::setApplicationName(QStringLiteral("BrontelFFB-test"));
-    QVERIFY(QSettings().fileName().startsWith(settingsHome.path()));
+    QVERIFY(QSettings().fileName().startsWith(m_settingsHome.path()));
     registerConfigMetaTypes();
     initConfiguratorResources();
 }
@@ -161,14 +161,14 @@ void TestMainWindow::initTestCase()
 void TestMainWindow::init()
 {
     QSettings().clear();
-    answerer = std::make_unique<ModalAnswerer>();
+    m_answerer = std::make_unique<ModalAnswerer>();
 }
 
 void TestMainWindow::cleanup()
 {
-    QVERIFY2(answerer->unexpected().isEmpty(), qPrintable(answerer->unexpected().join("; ")));
-    QCOMPARE(answerer->pending(), 0);
-    answerer.reset();
+    QVERIFY2(m_answerer->unexpected().isEmpty(), qPrintable(m_answerer->unexpected().join("; ")));
+    QCOMPARE(m_answerer->pending(), 0);
+    m_answerer.reset();
 }
 
 void TestMainWindow::formHasTheNamedWidgets()
@@ -361,15 +361,15 @@ void TestMainWindow::resetOnlyAfterYes()
     rig.find<QPushButton>("button_revert")->click();
     QTRY_COMPARE(int(rig.config.master_gain()), changedGain);
 
-    answerer->expectMessageBox(QMessageBox::No);
+    m_answerer->expectMessageBox(QMessageBox::No);
     rig.find<QPushButton>("b_reset_config")->click();
-    QCOMPARE(answerer->answered(),
+    QCOMPARE(m_answerer->answered(),
         QStringList("Test: Are you sure you want to reset configuration to firmware default?"));
     QTest::qWait(200);
     QCOMPARE(rig.received(14), 0);
     QCOMPARE(int(rig.config.master_gain()), changedGain);
 
-    answerer->expectMessageBox(QMessageBox::Yes);
+    m_answerer->expectMessageBox(QMessageBox::Yes);
     rig.find<QPushButton>("b_reset_config")->click();
     QTRY_COMPARE(rig.received(14), 1);
     const int defaultGain = ImageFields::read(FirmwareModel::defaultImage(), "master_gain");
@@ -432,13 +432,13 @@ void TestMainWindow::refusedImageKeepsApplyDisabled()
     const QByteArray before = buildConfigImage(rig.config);
 
     QByteArray refused = rig.sim.model().activeImage();
-    refused[0] = char(FirmwareModel::kImageVersion + 1);
+    refused[0] = char(181 + 1); // one past the image version
     QVERIFY(ImageFields::write(refused, "master_gain", 1));
     // The endpoint warns in a modal box.
-    answerer->expect([](QDialog *dialog) { dialog->accept(); });
+    m_answerer->expect([](QDialog *dialog) { dialog->accept(); });
     rig.sim.sendPayload(QByteArray(1, char(3)) + refused);
     QTRY_VERIFY(rig.label().contains(QStringLiteral("refused")));
-    QTRY_COMPARE(answerer->pending(), 0);
+    QTRY_COMPARE(m_answerer->pending(), 0);
     QVERIFY(!rig.find<QPushButton>("button_write_config")->isEnabled());
     QVERIFY(!rig.find<QPushButton>("button_store_config")->isEnabled());
     QVERIFY(rig.find<QPushButton>("button_revert")->isEnabled());
@@ -463,7 +463,7 @@ void TestMainWindow::longStatusKeepsTheWindowSize()
     rig.config.set_master_gain(rig.config.master_gain() ^ 1);
     const QString reason = QStringLiteral(
         "Incompatible configuration version 182 (expected 181): update firmware and/or software");
-    emit rig.comm.configRefused(reason);
+    Q_EMIT rig.comm.configRefused(reason);
     QCoreApplication::processEvents();
     QVERIFY(rig.label().contains(QStringLiteral("Configuration refused")));
     QVERIFY(rig.window->statusLabelWidget()->toolTip().contains(reason));
@@ -477,7 +477,7 @@ void TestMainWindow::longStatusKeepsTheWindowSize()
     QTRY_COMPARE(rig.find<QWidget>("tabWidget")->width(), tabsWidth + 300);
     QCOMPARE(rig.find<QWidget>("left_frame")->width(), leftWidth);
     rig.config.setParametersModified(false);
-    answerer->expectMessageBox(QMessageBox::Discard);
+    m_answerer->expectMessageBox(QMessageBox::Discard);
     QVERIFY(rig.window->close());
 }
 
@@ -497,7 +497,7 @@ void TestMainWindow::exportImportRoundTrip()
 
     QString caption, suggestion;
     QStringList filters;
-    answerer->expect([&](QDialog *dialog) {
+    m_answerer->expect([&](QDialog *dialog) {
         auto *fileDialog = qobject_cast<QFileDialog *>(dialog);
         QVERIFY(fileDialog);
         caption = fileDialog->windowTitle();
@@ -522,7 +522,7 @@ void TestMainWindow::exportImportRoundTrip()
     rig.config.set_config_name(DeviceName::fromString(QStringLiteral("Other")));
     rig.config.set_spring_mapping(DeviceMappingData());
     QString startDir;
-    answerer->expect([&](QDialog *dialog) {
+    m_answerer->expect([&](QDialog *dialog) {
         auto *fileDialog = qobject_cast<QFileDialog *>(dialog);
         QVERIFY(fileDialog);
         caption = fileDialog->windowTitle();
@@ -545,7 +545,7 @@ void TestMainWindow::exportAddsTheExtension()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     Rig rig;
-    answerer->expect([&](QDialog *dialog) {
+    m_answerer->expect([&](QDialog *dialog) {
         auto *fileDialog = qobject_cast<QFileDialog *>(dialog);
         QVERIFY(fileDialog);
         // Typed without the extension.
@@ -573,7 +573,7 @@ void TestMainWindow::failingImportChangesNothing()
         QVERIFY(out.open(QIODevice::WriteOnly));
         out.write(R"({"config": {"master_gain": 99, "swap_xy": "1"}})");
     }
-    answerer->expect([&](QDialog *dialog) {
+    m_answerer->expect([&](QDialog *dialog) {
         auto *fileDialog = qobject_cast<QFileDialog *>(dialog);
         QVERIFY(fileDialog);
         chooseFile(fileDialog, file);
@@ -589,7 +589,7 @@ void TestMainWindow::cancelledDialogsChangeNothing()
     Rig rig;
     rig.window->setExportPath(QStringLiteral("/nonexistent-start"));
     for (const char *button : {"b_import", "b_export"}) {
-        answerer->expect([](QDialog *dialog) { dialog->reject(); });
+        m_answerer->expect([](QDialog *dialog) { dialog->reject(); });
         rig.find<QPushButton>(button)->click();
         QCOMPARE(rig.message(), QString());
         QCOMPARE(rig.window->exportPath(), QStringLiteral("/nonexistent-start"));
@@ -692,13 +692,13 @@ void TestMainWindow::modifiedMarkerAndCloseQuestion()
     QVERIFY(rig.label().contains(QStringLiteral("Modified")));
 
     // Cancel keeps the window open.
-    answerer->expectMessageBox(QMessageBox::Cancel);
+    m_answerer->expectMessageBox(QMessageBox::Cancel);
     QVERIFY(!rig.window->close());
     QVERIFY(rig.window->isVisible());
-    QCOMPARE(answerer->answered().size(), 1);
+    QCOMPARE(m_answerer->answered().size(), 1);
 
     // Apply sends the configuration, then the window closes.
-    answerer->expectMessageBox(QMessageBox::Apply);
+    m_answerer->expectMessageBox(QMessageBox::Apply);
     rig.window->close();
     QCOMPARE(rig.message(), QStringLiteral("Configuration Sent"));
     QTRY_VERIFY(!rig.window->isVisible());
@@ -709,7 +709,7 @@ void TestMainWindow::modifiedMarkerAndCloseQuestion()
     rig.window->show();
     rig.config.set_master_gain(rig.config.master_gain() ^ 2);
     const int sent = rig.received(2);
-    answerer->expectMessageBox(QMessageBox::Discard);
+    m_answerer->expectMessageBox(QMessageBox::Discard);
     QVERIFY(rig.window->close());
     QTest::qWait(100);
     QCOMPARE(rig.received(2), sent);
@@ -729,7 +729,7 @@ void TestMainWindow::closeQuestionWhileDisconnectedOffersNoApply()
     Rig rig;
     rig.config.set_master_gain(rig.config.master_gain() ^ 4);
     bool hadApply = true;
-    answerer->expect([&](QDialog *dialog) {
+    m_answerer->expect([&](QDialog *dialog) {
         auto *box = qobject_cast<QMessageBox *>(dialog);
         QVERIFY(box);
         hadApply = box->button(QMessageBox::Apply) != nullptr;
@@ -746,7 +746,7 @@ void TestMainWindow::applyFromCloseQuestionAfterUnplugKeepsWindow()
     QVERIFY(rig.waitForConfig());
     rig.config.set_master_gain(rig.config.master_gain() ^ 8);
     // The base goes while the question is open; the user still answers Apply.
-    answerer->expect([&](QDialog *dialog) {
+    m_answerer->expect([&](QDialog *dialog) {
         auto *box = qobject_cast<QMessageBox *>(dialog);
         QVERIFY(box);
         QVERIFY(box->button(QMessageBox::Apply));
@@ -760,7 +760,7 @@ void TestMainWindow::applyFromCloseQuestionAfterUnplugKeepsWindow()
     QVERIFY(rig.window->hasUnappliedChanges());
     QCOMPARE(rig.message(), QStringLiteral("Not connected"));
 
-    answerer->expectMessageBox(QMessageBox::Discard);
+    m_answerer->expectMessageBox(QMessageBox::Discard);
     QVERIFY(rig.window->close());
 }
 

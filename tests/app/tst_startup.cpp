@@ -44,7 +44,7 @@ class TestStartup : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void initTestCase();
     void configureWritesPathAndSetsUp();
     void fixedWidthPropertiesByName();
@@ -57,17 +57,17 @@ private slots:
 private:
     QString programPath() const;
     // This run's own settings store, so another run at the same time cannot change "path".
-    QTemporaryDir settingsHome;
+    QTemporaryDir m_settingsHome;
 };
 
 void TestStartup::initTestCase()
 {
-    QVERIFY(settingsHome.isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(settingsHome.path()));
+    QVERIFY(m_settingsHome.isValid());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_settingsHome.path()));
     Startup::setIdentity();
     QCOMPARE(QCoreApplication::organizationName(), QStringLiteral("Tavik"));
     QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("BrontelFFB"));
-    QVERIFY(QSettings().fileName().startsWith(settingsHome.path()));
+    QVERIFY(QSettings().fileName().startsWith(m_settingsHome.path()));
     Startup::configureApplication();
 }
 

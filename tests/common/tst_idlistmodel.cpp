@@ -8,7 +8,7 @@ class TestIdListModel : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void rolesAndColumns();
     void resetReplacesRows();
     void comboShowsNameAndReadsId();

@@ -12,7 +12,7 @@ class TestConfigFile : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void initTestCase();
     void fixtureImports();
     void fixtureReexportsIdentically();

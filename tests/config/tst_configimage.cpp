@@ -10,7 +10,7 @@ class TestConfigImage : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void initTestCase();
     void layout();
     void golden();

@@ -10,7 +10,7 @@ class TestConfigRecord : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void initTestCase();
     void table();
     void setterSemantics_data();

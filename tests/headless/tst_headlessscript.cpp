@@ -1,7 +1,5 @@
 // The script options --dump and --diff, and the backup a -config makes, over the real libusb
 // against simulated bases on an emulated USB bus (umockdev).
-// Until the configuration record uses Q_SIGNALS/Q_SLOTS, its header needs the keywords.
-#undef QT_NO_KEYWORDS
 #include "usbbasefixture.h"
 
 #include "backupstore.h"

@@ -195,7 +195,7 @@ void submitUrb(Base *base, UMockdevIoctlClient *client)
         }
         if (base->stallWrites && !in) {
             ok = false;
-        } else if (in && setup.bRequest == UsbFace::kRequestImage && base->hasReadOverride) {
+        } else if (in && setup.bRequest == 20 /* image */ && base->hasReadOverride) {
             answer = base->readOverride.left(length);
             ok = true;
         } else if (in) {

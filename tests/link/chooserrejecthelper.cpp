@@ -3,6 +3,7 @@
 
 #include "devicechooserdialog.h"
 #include "serialportmanager.h"
+#include "widgetlinkprompts.h"
 
 #include <QApplication>
 #include <QTextStream>
@@ -16,6 +17,7 @@ int main(int argc, char **argv)
     const bool startInLoop = app.arguments().value(1) == QLatin1String("in-exec");
 
     QTextStream out(stdout);
+    WidgetLinkPrompts prompts;
     SerialPortManager manager;
     QTimer reject;
     reject.setInterval(10);

@@ -169,7 +169,7 @@ private Q_SLOTS:
         const int64_t result = packet_link_send(payload.data(), uint32_t(length), 0);
         if (frameLength < 0) {
             QCOMPARE(writes, 0);
-            QCOMPARE(result, PACKET_LINK_TOO_LONG);
+            QCOMPARE(result, kPacketLinkTooLong);
         } else {
             QCOMPARE(writes, 1);
             QCOMPARE(int(lastFrame.size()), frameLength);
@@ -252,7 +252,7 @@ private Q_SLOTS:
     void badChannelIsHarmless()
     {
         const uint8_t byte = 1;
-        QCOMPARE(packet_link_send(&byte, 1, PACKET_LINK_CHANNELS), PACKET_LINK_BAD_CHANNEL);
+        QCOMPARE(packet_link_send(&byte, 1, PACKET_LINK_CHANNELS), kPacketLinkBadChannel);
         packet_link_feed(&byte, 1, 99);
         packet_link_feed_byte(0, 99);
         packet_link_init(nullptr, nullptr, 1234);
@@ -278,7 +278,7 @@ private Q_SLOTS:
                 QCOMPARE(lastFrame, reference);
             } else {
                 QCOMPARE(writes, 0);
-                QCOMPARE(result, PACKET_LINK_TOO_LONG);
+                QCOMPARE(result, kPacketLinkTooLong);
             }
             // Non-zero noise between frames.
             for (quint32 n = rng.bounded(4); n > 0; --n)

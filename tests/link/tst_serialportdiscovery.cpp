@@ -6,6 +6,7 @@
 
 #include "devicechooserdialog.h"
 #include "linktesting.h"
+#include "widgetlinkprompts.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -138,44 +139,46 @@ private:
     int masterFd(const MockBase *base) const;
     void answerChooser();
 
-    UMockdevTestbed *testbed = nullptr;
-    std::map<int, std::unique_ptr<MockBase>> bases;
-    QTimer chooserWatch;
+    UMockdevTestbed *m_testbed = nullptr;
+    std::map<int, std::unique_ptr<MockBase>> m_bases;
+    QTimer m_chooserWatch;
     // The row the next chooser gets answered with; -1 means no chooser is expected.
-    int chooserRow = -1;
-    QList<QStringList> choosersSeen;
-    int unexpectedChoosers = 0;
+    int m_chooserRow = -1;
+    QList<QStringList> m_choosersSeen;
+    int m_unexpectedChoosers = 0;
+    // The application's prompts, so several bases bring up the chooser.
+    WidgetLinkPrompts m_prompts;
 };
 
 void TestSerialPortDiscovery::initTestCase()
 {
     captureLog();
-    chooserWatch.setInterval(10);
-    connect(&chooserWatch, &QTimer::timeout, this, &TestSerialPortDiscovery::answerChooser);
+    m_chooserWatch.setInterval(10);
+    connect(&m_chooserWatch, &QTimer::timeout, this, &TestSerialPortDiscovery::answerChooser);
 }
 
 void TestSerialPortDiscovery::init()
 {
     initPeer();
     logLines().clear();
-    choosersSeen.clear();
-    unexpectedChoosers = 0;
-    chooserRow = -1;
-    testbed = umockdev_testbed_new();
-    QVERIFY(testbed);
+    m_choosersSeen.clear();
+    m_unexpectedChoosers = 0;
+    m_chooserRow = -1;
+    m_testbed = umockdev_testbed_new();
+    QVERIFY(m_testbed);
     QVERIFY(umockdev_in_mock_environment());
-    chooserWatch.start();
+    m_chooserWatch.start();
 }
 
 void TestSerialPortDiscovery::cleanup()
 {
-    chooserWatch.stop();
-    QCOMPARE(unexpectedChoosers, 0);
-    for (auto &entry : bases)
+    m_chooserWatch.stop();
+    QCOMPARE(m_unexpectedChoosers, 0);
+    for (auto &entry : m_bases)
         if (entry.second->handler)
             g_object_unref(entry.second->handler);
-    bases.clear();
-    g_clear_object(&testbed);
+    m_bases.clear();
+    g_clear_object(&m_testbed);
 }
 
 MockBase *TestSerialPortDiscovery::addBase(
@@ -187,7 +190,7 @@ MockBase *TestSerialPortDiscovery::addBase(
     base->pid = pid;
     base->serial = serial;
     GError *error = nullptr;
-    if (!umockdev_testbed_add_from_string(testbed, base->record().constData(), &error)) {
+    if (!umockdev_testbed_add_from_string(m_testbed, base->record().constData(), &error)) {
         qWarning("add_from_string: %s", error ? error->message : "?");
         g_clear_error(&error);
         return nullptr;
@@ -196,24 +199,24 @@ MockBase *TestSerialPortDiscovery::addBase(
     g_signal_connect(base->handler, "handle-ioctl", G_CALLBACK(onIoctl), nullptr);
     g_signal_connect(base->handler, "handle-read", G_CALLBACK(onRead), base.get());
     if (!umockdev_testbed_attach_ioctl(
-            testbed, base->devNode().constData(), base->handler, &error)) {
+            m_testbed, base->devNode().constData(), base->handler, &error)) {
         qWarning("attach_ioctl: %s", error ? error->message : "?");
         g_clear_error(&error);
         return nullptr;
     }
     MockBase *raw = base.get();
-    bases[slot] = std::move(base);
+    m_bases[slot] = std::move(base);
     return raw;
 }
 
 void TestSerialPortDiscovery::removeBase(MockBase *base)
 {
-    umockdev_testbed_detach_ioctl(testbed, base->devNode().constData(), nullptr);
-    umockdev_testbed_remove_device(testbed, base->ttyPath().constData());
-    umockdev_testbed_remove_device(testbed, base->interfacePath().constData());
-    umockdev_testbed_remove_device(testbed, base->usbPath().constData());
+    umockdev_testbed_detach_ioctl(m_testbed, base->devNode().constData(), nullptr);
+    umockdev_testbed_remove_device(m_testbed, base->ttyPath().constData());
+    umockdev_testbed_remove_device(m_testbed, base->interfacePath().constData());
+    umockdev_testbed_remove_device(m_testbed, base->usbPath().constData());
     g_object_unref(base->handler);
-    bases.erase(base->slot);
+    m_bases.erase(base->slot);
 }
 
 void TestSerialPortDiscovery::unplug(MockBase *base)
@@ -225,7 +228,7 @@ void TestSerialPortDiscovery::unplug(MockBase *base)
 
 int TestSerialPortDiscovery::masterFd(const MockBase *base) const
 {
-    return umockdev_testbed_get_dev_fd(testbed, base->devNode().constData());
+    return umockdev_testbed_get_dev_fd(m_testbed, base->devNode().constData());
 }
 
 void TestSerialPortDiscovery::answerChooser()
@@ -242,13 +245,13 @@ void TestSerialPortDiscovery::answerChooser()
         QStringList entries;
         for (int row = 0; row < list->model()->rowCount(); ++row)
             entries.append(list->model()->index(row, 0).data().toString());
-        choosersSeen.append(entries);
-        int row = chooserRow;
+        m_choosersSeen.append(entries);
+        int row = m_chooserRow;
         if (row < 0) {
-            ++unexpectedChoosers;
+            ++m_unexpectedChoosers;
             row = 0;
         }
-        chooserRow = -1;
+        m_chooserRow = -1;
         list->setCurrentIndex(list->model()->index(row, 0));
         buttons->button(QDialogButtonBox::Ok)->click();
     }
@@ -300,7 +303,7 @@ void TestSerialPortDiscovery::oneBaseConnectsWithoutDialog()
     QCOMPARE(manager.serialNumber(), QStringLiteral("SN-ONE"));
     QCOMPARE(manager.vendorIdentifier(), quint16(0xFFFF));
     QCOMPARE(manager.productIdentifier(), quint16(0x2042));
-    QVERIFY(choosersSeen.isEmpty());
+    QVERIFY(m_choosersSeen.isEmpty());
 }
 
 void TestSerialPortDiscovery::framesTravelThroughThePort()
@@ -336,10 +339,10 @@ void TestSerialPortDiscovery::twoBasesShowTheChooser()
         QStringLiteral("Brontel Left"));
 
     QSignalSpy connected(&manager, &SerialPortManager::connectedChanged);
-    chooserRow = 1;
+    m_chooserRow = 1;
     manager.start();
-    QCOMPARE(choosersSeen.size(), 1);
-    QCOMPARE(choosersSeen.at(0),
+    QCOMPARE(m_choosersSeen.size(), 1);
+    QCOMPARE(m_choosersSeen.at(0),
         (QStringList {QStringLiteral("FFFF:2001 Tavik Brontel Base\nSerialNumber:SN-A"),
             QStringLiteral("FFFF:2055 Brontel Left\nSerialNumber:SN-B")}));
     QVERIFY(manager.isConnected());
@@ -368,17 +371,17 @@ void TestSerialPortDiscovery::chooserReappearsForAnotherBase()
     QVERIFY(base);
     QTRY_VERIFY_WITH_TIMEOUT(manager.isConnected(), 1500);
     QCOMPARE(connected.count(), 3);
-    QVERIFY(choosersSeen.isEmpty());
+    QVERIFY(m_choosersSeen.isEmpty());
 
     // Another base in its place: the user is asked even though it is the only one.
     unplug(base);
     QTRY_COMPARE(connected.count(), 4);
     removeBase(base);
     QVERIFY(addBase(2, 0xFFFF, 0x2002, "SN-B"));
-    chooserRow = 0;
+    m_chooserRow = 0;
     QTRY_VERIFY_WITH_TIMEOUT(manager.isConnected(), 1500);
-    QCOMPARE(choosersSeen.size(), 1);
-    QCOMPARE(choosersSeen.at(0),
+    QCOMPARE(m_choosersSeen.size(), 1);
+    QCOMPARE(m_choosersSeen.at(0),
         QStringList {QStringLiteral("FFFF:2002 Tavik Brontel Base\nSerialNumber:SN-B")});
     QCOMPARE(manager.serialNumber(), QStringLiteral("SN-B"));
     QCOMPARE(connected.count(), 5);
@@ -418,7 +421,7 @@ void TestSerialPortDiscovery::overrideOpensABaseBehindOtherIdentifiers()
     QCOMPARE(manager.serialNumber(), QStringLiteral("SN-OTHER"));
     QCOMPARE(manager.vendorIdentifier(), quint16(0x1234));
     QCOMPARE(manager.productIdentifier(), quint16(0x5678));
-    QVERIFY(choosersSeen.isEmpty());
+    QVERIFY(m_choosersSeen.isEmpty());
 
     const QByteArray payload = QByteArray::fromHex("0d0102");
     QVERIFY(writeAll(masterFd(base), frame(payload)));
@@ -427,7 +430,7 @@ void TestSerialPortDiscovery::overrideOpensABaseBehindOtherIdentifiers()
 
 void TestSerialPortDiscovery::chooserOkNeedsACurrentRow()
 {
-    chooserWatch.stop();
+    m_chooserWatch.stop();
     DeviceChooserDialog dialog;
     QCOMPARE(dialog.objectName(), QStringLiteral("DeviceChooserDialog"));
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Device Selection"));

@@ -35,9 +35,9 @@ private:
     bool pointLinkTo(const QString &target);
     bool connectManager(RecordingManager &manager);
 
-    std::unique_ptr<QTemporaryDir> dir;
-    QString link;
-    Pty pty;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_link;
+    Pty m_pty;
 };
 
 void TestSerialPortLink::initTestCase()
@@ -49,31 +49,31 @@ void TestSerialPortLink::init()
 {
     initPeer();
     logLines().clear();
-    dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir->isValid());
-    link = dir->filePath(QStringLiteral("base"));
-    QVERIFY(pty.open());
-    QVERIFY(pointLinkTo(pty.slave));
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_link = m_dir->filePath(QStringLiteral("base"));
+    QVERIFY(m_pty.open());
+    QVERIFY(pointLinkTo(m_pty.slave));
 }
 
 void TestSerialPortLink::cleanup()
 {
-    pty.close();
-    dir.reset();
+    m_pty.close();
+    m_dir.reset();
 }
 
 bool TestSerialPortLink::pointLinkTo(const QString &target)
 {
     // Replace the link atomically, as a device node reappears.
-    const QByteArray next = (link + QStringLiteral(".next")).toLocal8Bit();
+    const QByteArray next = (m_link + QStringLiteral(".next")).toLocal8Bit();
     ::unlink(next.constData());
     return ::symlink(target.toLocal8Bit().constData(), next.constData()) == 0
-        && std::rename(next.constData(), link.toLocal8Bit().constData()) == 0;
+        && std::rename(next.constData(), m_link.toLocal8Bit().constData()) == 0;
 }
 
 bool TestSerialPortLink::connectManager(RecordingManager &manager)
 {
-    manager.setPortOverride(link);
+    manager.setPortOverride(m_link);
     manager.start();
     return manager.isConnected();
 }
@@ -90,7 +90,7 @@ void TestSerialPortLink::framesTravelBothWays()
     // Two frames in one write, the second one split from the first by noise.
     const QByteArray first = QByteArray::fromHex("0501020300");
     const QByteArray second = QByteArray::fromHex("0a00000000ff");
-    QVERIFY(writeAll(pty.master, frame(first) + QByteArray::fromHex("112233") + frame(second)));
+    QVERIFY(writeAll(m_pty.master, frame(first) + QByteArray::fromHex("112233") + frame(second)));
     QTRY_COMPARE(manager.packets.size(), 2);
     QCOMPARE(manager.packets.at(0), first);
     QCOMPARE(manager.packets.at(1), second);
@@ -99,7 +99,7 @@ void TestSerialPortLink::framesTravelBothWays()
     QVERIFY(
         manager.sendPacket(reinterpret_cast<const uint8_t *>(request.constData()), request.size())
         > 0);
-    QTRY_VERIFY((feedPeer(drain(pty.master)), !peerPackets().isEmpty()));
+    QTRY_VERIFY((feedPeer(drain(m_pty.master)), !peerPackets().isEmpty()));
     QCOMPARE(peerPackets(), QList<QByteArray> {request});
 }
 
@@ -111,7 +111,7 @@ void TestSerialPortLink::waitForReplyReturnsWholeReply()
     const QByteArray other = QByteArray::fromHex("11aa");
     const QByteArray reply = QByteArray::fromHex("12aa00bbcc");
     QTimer::singleShot(30, &manager,
-        [this, other, reply] { QVERIFY(writeAll(pty.master, frame(other) + frame(reply))); });
+        [this, other, reply] { QVERIFY(writeAll(m_pty.master, frame(other) + frame(reply))); });
     const QByteArray result = manager.waitForReply(18, 2000);
     QCOMPARE(result, reply);
     // Every packet reaches the handler, the awaited reply included.
@@ -126,7 +126,7 @@ void TestSerialPortLink::waitForReplyTimesOut()
     // A packet of another type does not end the wait.
     const QByteArray other = QByteArray::fromHex("1101");
     QTimer::singleShot(
-        20, &manager, [this, other] { QVERIFY(writeAll(pty.master, frame(other))); });
+        20, &manager, [this, other] { QVERIFY(writeAll(m_pty.master, frame(other))); });
     QElapsedTimer elapsed;
     elapsed.start();
     const QByteArray result = manager.waitForReply(18, 100);
@@ -141,7 +141,7 @@ void TestSerialPortLink::waitForReplyEndsWhenPortIsLost()
     QVERIFY(connectManager(manager));
 
     bool watchdog = false;
-    QTimer::singleShot(30, &manager, [this] { pty.close(); });
+    QTimer::singleShot(30, &manager, [this] { m_pty.close(); });
     // Without a timeout only the loss can end the wait; the watchdog keeps a failure finite.
     QTimer::singleShot(15000, &manager, [&watchdog] {
         watchdog = true;
@@ -175,7 +175,7 @@ protected:
 void TestSerialPortLink::packetsReachNestedLoopsInOrder()
 {
     NestingManager manager;
-    manager.setPortOverride(link);
+    manager.setPortOverride(m_link);
     manager.start();
     QVERIFY(manager.isConnected());
 
@@ -185,9 +185,9 @@ void TestSerialPortLink::packetsReachNestedLoopsInOrder()
     const QByteArray splitFrame = frame(split);
     // The bytes after the outer packet, and the rest that arrives while its handler waits,
     // are decoded in stream order inside the handler's wait.
-    QVERIFY(writeAll(pty.master, frame(outer) + splitFrame.left(3)));
+    QVERIFY(writeAll(m_pty.master, frame(outer) + splitFrame.left(3)));
     QTimer::singleShot(100, &manager, [this, splitFrame, reply] {
-        QVERIFY(writeAll(pty.master, splitFrame.mid(3) + frame(reply)));
+        QVERIFY(writeAll(m_pty.master, splitFrame.mid(3) + frame(reply)));
     });
     QTRY_COMPARE(manager.packets.size(), 3);
     QCOMPARE(manager.packets, (QList<QByteArray> {outer, split, reply}));
@@ -200,10 +200,10 @@ void TestSerialPortLink::lossAndReconnection()
     QSignalSpy connected(&manager, &SerialPortManager::connectedChanged);
     QVERIFY(connectManager(manager));
 
-    pty.close();
+    m_pty.close();
     // The closed pty's number may be handed to a test running alongside: point the link at
     // a path that stays missing, as an unplugged base's port does.
-    QVERIFY(pointLinkTo(dir->filePath(QStringLiteral("unplugged"))));
+    QVERIFY(pointLinkTo(m_dir->filePath(QStringLiteral("unplugged"))));
     QTRY_COMPARE(connected.count(), 2);
     QCOMPARE(connected.at(1).at(0).toBool(), false);
     QVERIFY(!manager.isConnected());
@@ -216,22 +216,22 @@ void TestSerialPortLink::lossAndReconnection()
         countLines(QStringLiteral("tavik.link"), QStringLiteral("Cannot open serial port ")), 1);
     QVERIFY(countLines(QStringLiteral("default"), QStringLiteral("Check ports")) >= 2);
 
-    QVERIFY(pty.open());
-    QVERIFY(pointLinkTo(pty.slave));
+    QVERIFY(m_pty.open());
+    QVERIFY(pointLinkTo(m_pty.slave));
     QTRY_VERIFY_WITH_TIMEOUT(manager.isConnected(), 1500);
     QCOMPARE(connected.count(), 3);
     QCOMPARE(connected.at(2).at(0).toBool(), true);
     QCOMPARE(countLines(QStringLiteral("default"), QStringLiteral("error ")), 1);
 
     const QByteArray payload = QByteArray::fromHex("0c");
-    QVERIFY(writeAll(pty.master, frame(payload)));
+    QVERIFY(writeAll(m_pty.master, frame(payload)));
     QTRY_COMPARE(manager.packets, QList<QByteArray> {payload});
 }
 
 void TestSerialPortLink::busyPortIsReportedOnce()
 {
     // Another program holds the port.
-    QSerialPort holder(link);
+    QSerialPort holder(m_link);
     QVERIFY(holder.open(QIODevice::ReadWrite));
 
     RecordingManager manager;
@@ -243,7 +243,7 @@ void TestSerialPortLink::busyPortIsReportedOnce()
         countLines(QStringLiteral("tavik.link"), QStringLiteral("Cannot open serial port ")), 1);
     bool named = false;
     for (const LogLine &line : qAsConst(logLines()))
-        if (line.category == QLatin1String("tavik.link") && line.text.contains(link))
+        if (line.category == QLatin1String("tavik.link") && line.text.contains(m_link))
             named = true;
     QVERIFY(named);
 
@@ -263,14 +263,14 @@ void TestSerialPortLink::overlongPacketIsRefused()
     QVERIFY(connectManager(manager));
     const QByteArray big(1100, '\x02');
     QCOMPARE(manager.sendPacket(reinterpret_cast<const uint8_t *>(big.constData()), big.size()),
-        PACKET_LINK_TOO_LONG);
+        kPacketLinkTooLong);
     int warnings = 0;
     for (const LogLine &line : qAsConst(logLines()))
         if (line.type == QtWarningMsg && line.category == QLatin1String("tavik.link"))
             ++warnings;
     QCOMPARE(warnings, 1);
     QTest::qWait(100);
-    QVERIFY(drain(pty.master).isEmpty());
+    QVERIFY(drain(m_pty.master).isEmpty());
 }
 
 QTEST_MAIN(TestSerialPortLink)

@@ -9,7 +9,7 @@ class TestLoopbackReport : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void startsNeutral();
     void directionCodes_data();
     void directionCodes();

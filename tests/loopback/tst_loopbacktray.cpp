@@ -21,7 +21,7 @@ class TestLoopbackTray : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void init();
     void form();
     void trayIconAndMenu();

@@ -6,6 +6,8 @@
 #include "datapacket.h"
 #include "deviceconfig.h"
 #include "effectlistmodel.h"
+#include "pseudoterminal.h"
+#include "widgetlinkprompts.h"
 
 #include <QApplication>
 #include <QByteArray>
@@ -121,35 +123,12 @@ private:
 class RawPty
 {
 public:
-    RawPty()
-    {
-        m_master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (m_master < 0)
-            return;
-        char name[256] = {};
-        if (grantpt(m_master) != 0 || unlockpt(m_master) != 0
-            || ptsname_r(m_master, name, sizeof name) != 0)
-            return;
-        m_slavePath = QString::fromLocal8Bit(name);
-        const int slave = ::open(name, O_RDWR | O_NOCTTY);
-        if (slave >= 0) {
-            termios tio {};
-            tcgetattr(slave, &tio);
-            cfmakeraw(&tio);
-            tcsetattr(slave, TCSANOW, &tio);
-            ::close(slave);
-        }
-    }
-    ~RawPty()
-    {
-        if (m_master >= 0)
-            ::close(m_master);
-    }
+    RawPty() { m_pty.open(PseudoTerminal::NonBlocking | PseudoTerminal::RawSlave); }
     RawPty(const RawPty &) = delete;
     RawPty &operator=(const RawPty &) = delete;
 
-    bool isValid() const { return m_master >= 0 && !m_slavePath.isEmpty(); }
-    QString slavePath() const { return m_slavePath; }
+    bool isValid() const { return m_pty.isOpen(); }
+    QString slavePath() const { return m_pty.slavePath(); }
 
     void writePayload(const QByteArray &payload) { writeRaw(encodeFrame(payload)); }
     void writeRaw(const QByteArray &bytes)
@@ -157,7 +136,7 @@ public:
         int done = 0;
         while (done < bytes.size()) {
             const ssize_t n
-                = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
+                = ::write(m_pty.master(), bytes.constData() + done, size_t(bytes.size() - done));
             if (n > 0)
                 done += int(n);
             else if (errno == EAGAIN)
@@ -175,7 +154,7 @@ public:
         while (true) {
             char buf[4096];
             for (;;) {
-                const ssize_t n = ::read(m_master, buf, sizeof buf);
+                const ssize_t n = ::read(m_pty.master(), buf, sizeof buf);
                 if (n <= 0)
                     break;
                 m_received += m_decoder.feed(QByteArray(buf, int(n)));
@@ -190,8 +169,7 @@ public:
     }
 
 private:
-    int m_master = -1;
-    QString m_slavePath;
+    PseudoTerminal m_pty;
     FrameDecoder m_decoder;
     QVector<QByteArray> m_received;
 };
@@ -259,6 +237,8 @@ protected:
     std::unique_ptr<DeviceConfig> m_config;
     std::unique_ptr<EffectListModel> m_effects;
     std::unique_ptr<BoxWatcher> m_boxes;
+    // The application's prompts, so the endpoint's errors come up as boxes.
+    WidgetLinkPrompts m_prompts;
 };
 
 inline QByteArray hex(const char *text)

@@ -11,7 +11,7 @@ namespace {
 // A telemetry message with the given fields set (little-endian, at their wire offsets).
 struct Telemetry
 {
-    std::vector<uint8_t> bytes = std::vector<uint8_t>(DataPacket::MessageSize, 0);
+    std::vector<uint8_t> bytes = std::vector<uint8_t>(DataPacket::kMessageSize, 0);
     Telemetry() { bytes[0] = 1; }
     Telemetry &put(int offset, uint64_t value, int size)
     {
@@ -210,7 +210,7 @@ void TestDataPacket::firstCentredHatsReleaseFromZero()
 void TestDataPacket::truncated_data()
 {
     QTest::addColumn<int>("length");
-    for (int n = 0; n <= DataPacket::MessageSize; ++n)
+    for (int n = 0; n <= DataPacket::kMessageSize; ++n)
         QTest::addRow("%d bytes", n) << n;
 }
 
@@ -219,7 +219,7 @@ void TestDataPacket::truncated()
     QFETCH(int, length);
     // A full message of 0xFF bytes cut to length: fields before the cut keep their bytes,
     // the rest read as 0.
-    std::vector<uint8_t> full(DataPacket::MessageSize, 0xFF);
+    std::vector<uint8_t> full(DataPacket::kMessageSize, 0xFF);
     full[0] = 1;
     DataPacket p;
     QSignalSpy slider(&p, &DataPacket::SliderChanged);

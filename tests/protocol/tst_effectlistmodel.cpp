@@ -11,7 +11,7 @@ namespace {
 
 QByteArray report(int id, int type, bool enabled = true, int cpX = 0, int cpY = 0)
 {
-    QByteArray r(EffectListModel::ReportSize, '\0');
+    QByteArray r(EffectListModel::kReportSize, '\0');
     r[0] = 4;
     r[1] = char(id);
     r[2] = char(type);
@@ -208,7 +208,7 @@ void TestEffectListModel::typeNames()
 void TestEffectListModel::shortReportsRefused_data()
 {
     QTest::addColumn<int>("length");
-    for (int n = 0; n < EffectListModel::ReportSize; ++n)
+    for (int n = 0; n < EffectListModel::kReportSize; ++n)
         QTest::addRow("%d bytes", n) << n;
 }
 
@@ -233,7 +233,7 @@ void TestEffectListModel::expiryOneEffectPerTick()
     for (int id : {4, 1, 9})
         QVERIFY(m.updateEffect(report(id, 1)));
     QCOMPARE(m.expireOne(), -1); // all fresh
-    QTest::qWait(EffectListModel::ExpiryMs + 50);
+    QTest::qWait(EffectListModel::kExpiryMs + 50);
     // Kept alive by a new report.
     QVERIFY(m.updateEffect(report(9, 1)));
     QCOMPARE(m.expireOne(), 1);

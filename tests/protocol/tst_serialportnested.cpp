@@ -77,23 +77,23 @@ private Q_SLOTS:
 private:
     bool connect(SerialPortManager &manager);
 
-    Pty pty;
+    Pty m_pty;
 };
 
 void TestSerialPortNested::init()
 {
     initPeer();
-    QVERIFY(pty.open());
+    QVERIFY(m_pty.open());
 }
 
 void TestSerialPortNested::cleanup()
 {
-    pty.close();
+    m_pty.close();
 }
 
 bool TestSerialPortNested::connect(SerialPortManager &manager)
 {
-    manager.setPortOverride(pty.slave);
+    manager.setPortOverride(m_pty.slave);
     manager.start();
     return manager.isConnected();
 }
@@ -116,7 +116,7 @@ void TestSerialPortNested::bytesAlreadyReadReachNestedWait()
     const QByteArray reply = QByteArray::fromHex("21aa00bb");
     // Everything in one write, and nothing after it: the reply is already in the manager's
     // hands when the outer handler starts waiting.
-    QVERIFY(writeAll(pty.master, frame(outer) + between + frame(reply)));
+    QVERIFY(writeAll(m_pty.master, frame(outer) + between + frame(reply)));
     QTRY_VERIFY_WITH_TIMEOUT(!manager.packets.isEmpty() && manager.packets.last() == reply, 8000);
     QCOMPARE(manager.nestedReply, reply);
     QCOMPARE(manager.packets.first(), outer);
@@ -132,11 +132,11 @@ void TestSerialPortNested::bytesAlreadyReadReachNestedLoop()
     const QByteArray after = QByteArray::fromHex("0c00");
     const QByteArray innerFrame = frame(inner);
     const QByteArray afterFrame = frame(after);
-    QVERIFY(writeAll(pty.master, frame(outer) + innerFrame + afterFrame.left(2)));
+    QVERIFY(writeAll(m_pty.master, frame(outer) + innerFrame + afterFrame.left(2)));
     QTRY_VERIFY_WITH_TIMEOUT(manager.packets.size() >= 2, 8000);
     QVERIFY(manager.loopSawPacket);
     // A frame still incomplete when the nested loop ended is completed afterwards.
-    QVERIFY(writeAll(pty.master, afterFrame.mid(2)));
+    QVERIFY(writeAll(m_pty.master, afterFrame.mid(2)));
     QTRY_COMPARE(manager.packets.size(), 3);
     QCOMPARE(manager.packets, (QList<QByteArray> {outer, inner, after}));
 }
@@ -147,9 +147,9 @@ void TestSerialPortNested::bytesTakenInDuringHandlerAreDelivered()
     QVERIFY(connect(manager));
     const QByteArray outer = QByteArray::fromHex("4001");
     const QByteArray late = QByteArray::fromHex("41bb");
-    manager.master = pty.master;
+    manager.master = m_pty.master;
     manager.lateFrame = frame(late);
-    QVERIFY(writeAll(pty.master, frame(outer)));
+    QVERIFY(writeAll(m_pty.master, frame(outer)));
     // Nothing else is written: the late packet must not wait for more bytes to come.
     QTRY_COMPARE_WITH_TIMEOUT(manager.packets.size(), 2, 3000);
     QCOMPARE(manager.packets, (QList<QByteArray> {outer, late}));

@@ -308,7 +308,7 @@ void TestTavikComm::badSizeIsRefused()
     QTest::ignoreMessage(QtDebugMsg, "Bad config size");
     m_comm->inject(message);
     QCOMPARE(m_boxes->boxes, QStringList {QStringLiteral("Error|Bad FW config size")});
-    QCOMPARE(m_boxes->objectNames, QStringList {QLatin1String(TavikComm::ErrorBoxName)});
+    QCOMPARE(m_boxes->objectNames, QStringList {QLatin1String(WidgetLinkPrompts::kErrorBoxName)});
     m_boxes->boxes.clear();
     QCOMPARE(received.count(), 0);
     QCOMPARE(buildConfigImage(*m_config), before);

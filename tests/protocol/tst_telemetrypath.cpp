@@ -5,6 +5,7 @@
 #include "deviceconfig.h"
 #include "effectlistmodel.h"
 #include "packetlink.h"
+#include "pseudoterminal.h"
 #include "tavikcomm.h"
 
 #include <QtTest>
@@ -104,10 +105,10 @@ void TestTelemetryPath::oneReadPerMessageDoesNotAllocatePerMessage()
 {
     constexpr int kMessages = 200;
 
-    int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    QVERIFY(master >= 0);
-    QVERIFY(::grantpt(master) == 0 && ::unlockpt(master) == 0);
-    const QString slave = QString::fromLocal8Bit(::ptsname(master));
+    PseudoTerminal pty;
+    QVERIFY(pty.open(PseudoTerminal::NoOptions));
+    const int master = pty.master();
+    const QString slave = pty.slavePath();
 
     DataPacket telemetry;
     DeviceConfig config;
@@ -120,10 +121,10 @@ void TestTelemetryPath::oneReadPerMessageDoesNotAllocatePerMessage()
     // Frames built up front: a telemetry message whose position changes every time, so that
     // the record signals on every message.
     packet_link_init(&peerWrite, nullptr, kPeerChannel);
-    packet_link_set_crc_xor(SerialPortManager::LinkCrcXor, kPeerChannel);
+    packet_link_set_crc_xor(1000, kPeerChannel); // the framing's CRC XOR
     std::vector<std::vector<char>> frames;
     for (int i = 0; i < kMessages; ++i) {
-        uint8_t message[DataPacket::MessageSize] = {1};
+        uint8_t message[DataPacket::kMessageSize] = {1};
         message[1] = uint8_t(i + 1);
         message[45] = 0x11;
         packet_link_send(message, sizeof message, kPeerChannel);
@@ -166,7 +167,7 @@ void TestTelemetryPath::oneReadPerMessageDoesNotAllocatePerMessage()
     stop = true;
     writer.join();
     const long allocations = s_allocations.load();
-    ::close(master);
+    pty.close();
 
     QCOMPARE(received.load(), kMessages);
     QCOMPARE(int(telemetry.x()), kMessages);

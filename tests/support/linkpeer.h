@@ -4,6 +4,7 @@
 // master.
 
 #include "packetlink.h"
+#include "pseudoterminal.h"
 #include "serialportmanager.h"
 
 #include <QByteArray>
@@ -19,7 +20,7 @@
 namespace linkpeer {
 
 // The test plays the base on packet link channel 1.
-constexpr uint32_t PeerChannel = 1;
+constexpr uint32_t kPeerChannel = 1;
 
 inline QByteArray &peerOutput()
 {
@@ -43,8 +44,9 @@ inline void initPeer()
         [](uint8_t *data, uint32_t length) {
             peerPackets().append(QByteArray(reinterpret_cast<const char *>(data), int(length)));
         },
-        PeerChannel);
-    packet_link_set_crc_xor(SerialPortManager::LinkCrcXor, PeerChannel);
+        kPeerChannel);
+    // The framing's CRC XOR, spelled out here so a wrong value in the product shows.
+    packet_link_set_crc_xor(1000, kPeerChannel);
     peerPackets().clear();
 }
 
@@ -53,7 +55,7 @@ inline QByteArray frame(const QByteArray &payload)
 {
     peerOutput().clear();
     packet_link_send(reinterpret_cast<const uint8_t *>(payload.constData()),
-        uint32_t(payload.size()), PeerChannel);
+        uint32_t(payload.size()), kPeerChannel);
     return peerOutput();
 }
 
@@ -61,7 +63,7 @@ inline QByteArray frame(const QByteArray &payload)
 inline void feedPeer(const QByteArray &bytes)
 {
     packet_link_feed(
-        reinterpret_cast<const uint8_t *>(bytes.constData()), uint64_t(bytes.size()), PeerChannel);
+        reinterpret_cast<const uint8_t *>(bytes.constData()), uint64_t(bytes.size()), kPeerChannel);
 }
 
 // Reads whatever is waiting on fd without blocking.
@@ -105,23 +107,22 @@ struct Pty
 
     bool open()
     {
-        master = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+        close();
+        if (!m_pty.open(PseudoTerminal::NonBlocking))
             return false;
-        const char *name = ::ptsname(master);
-        if (!name)
-            return false;
-        slave = QString::fromLocal8Bit(name);
-        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+        slave = m_pty.slavePath();
+        master = m_pty.master();
         return true;
     }
     void close()
     {
-        if (master >= 0)
-            ::close(master);
+        m_pty.close();
         master = -1;
     }
     ~Pty() { close(); }
+
+private:
+    PseudoTerminal m_pty;
 };
 
 // A manager whose packet handler records every packet.

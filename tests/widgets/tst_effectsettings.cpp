@@ -84,7 +84,7 @@ class TestEffectSettings : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void initTestCase()
     {
         QLocale::setDefault(QLocale::c());
@@ -478,7 +478,7 @@ private slots:
             },
             5000));
         const QByteArray sent = linkpeer::peerPackets().first();
-        QCOMPARE(sent.at(0), char(TavikComm::MsgApplyConfig));
+        QCOMPARE(sent.at(0), char(2)); // apply configuration
         QCOMPARE(sent.mid(1), buildConfigImage(config));
         QLoggingCategory::setFilterRules(QString());
     }

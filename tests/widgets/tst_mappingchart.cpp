@@ -95,7 +95,7 @@ private:
         }
     };
 
-private slots:
+private Q_SLOTS:
     void initTestCase()
     {
         initConfiguratorResources();

@@ -23,7 +23,7 @@ class TestSmallControls : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void initTestCase()
     {
         QLocale::setDefault(QLocale::c());

@@ -47,7 +47,7 @@ private:
         QTest::keyClick(spin, Qt::Key_Return);
     }
 
-private slots:
+private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale::c()); }
 
     void defaults()
