@@ -400,7 +400,7 @@ void TavikComm::handleConfig(const uint8_t *data, int length)
     {
         // The base's own values, one batch: the window tells them apart from edits.
         const BaseConfig::OriginScope scope(*m_config,
-            type == MsgActiveConfig ? BaseConfig::ChangeOrigin::ActiveConfig
+            type == wire::MsgActiveConfig ? BaseConfig::ChangeOrigin::ActiveConfig
                                     : BaseConfig::ChangeOrigin::StoredConfig);
         if (applyConfigImage(*m_config, data + 1, size_t(kConfigImageSize)) != ImageCheck::Ok)
             return; // cannot happen after the checks above
