@@ -75,7 +75,7 @@ int runCommandLine(int argc, char **argv, bool displayReal)
 
     try {
         if (headless.process(argc, argv))
-            return 0;
+            return headless.exitCode();
         // Unreachable: this road is chosen only when an option asks for an action.
         QTextStream(stderr) << "tavik-configurator: nothing to do\n";
         return 1;

@@ -7,6 +7,7 @@
 #include "autocalibration.h"
 #include "configbinder.h"
 #include "configfile.h"
+#include "configsafety.h"
 #include "datapacket.h"
 #include "debugconsole.h"
 #include "deviceconfig.h"
@@ -136,6 +137,8 @@ MainWindow::MainWindow(DeviceConfig *config, TavikComm *comm, DataPacket *data,
     scopeButton->setToolTip(tr("Plot the live telemetry over time"));
     ui->horizontalLayout_debug_commands->addWidget(scopeButton);
     connect(scopeButton, &QPushButton::clicked, this, &MainWindow::showScope);
+    m_safety = new ConfigSafety(m_config, m_comm, this);
+    m_safety->install(menuBar(), m_binder, ui->tabWidget);
 
     setFocusPolicy(Qt::StrongFocus);
 
@@ -281,7 +284,7 @@ void MainWindow::applyConfiguration()
 
 void MainWindow::storeConfiguration()
 {
-    if (!requireConnection())
+    if (!requireConnection() || !m_safety->backupBeforeStore())
         return;
     if (!m_comm->storeConfig()) {
         statusBar()->showMessage(QStringLiteral("Configuration not stored: the base's "
@@ -320,6 +323,7 @@ void MainWindow::resetConfiguration()
     // The connection may have gone while the question was open.
     if (!requireConnection())
         return;
+    m_safety->backupBefore(QStringLiteral("Reset"));
     m_comm->resetConfig();
     statusBar()->showMessage(QStringLiteral("Configuration reset to firmware defaults"), 2000);
 }
@@ -337,6 +341,7 @@ void MainWindow::importConfiguration()
 
     const ConfigFileResult result = importConfig(*m_config, file);
     if (result) {
+        m_safety->backupBefore(QStringLiteral("Import"));
         statusBar()->showMessage(QStringLiteral("Configuration Imported Successfully"), 2000);
     } else {
         // The status bar keeps the message users and their guides know; the log says why.

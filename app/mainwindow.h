@@ -15,6 +15,7 @@
 
 class AutoCalibration;
 class BtnMapWidget;
+class ConfigSafety;
 class ConfigBinder;
 class SettingsTab;
 class EffectsTab;
@@ -114,6 +115,7 @@ private:
     LivePanel *m_livePanel = nullptr;
     DebugConsole *m_debugConsole = nullptr;
     AutoCalibration *m_autoCalibration = nullptr;
+    ConfigSafety *m_safety = nullptr;
 
     QString m_refusedReason;
     UnsentChanges *m_unsent = nullptr;

@@ -7,6 +7,9 @@
 
 class DeviceConfig;
 
+// Larger files cannot be configuration files; they are refused before parsing.
+constexpr qint64 kMaxConfigFileSize = 16 * 1024 * 1024;
+
 // Version text written as "software_ver".
 constexpr const char *kConfiguratorVersion = "v1.0.16";
 

@@ -1,13 +1,18 @@
 #include "headlesscmdlineprocessor.h"
 
+#include "backupstore.h"
 #include "configfile.h"
 #include "configimage.h"
+#include "configsnapshot.h"
 #include "deviceconfig.h"
 #include "headlesslog.h"
 #include "wireformat.h"
 
 #include <QDebug>
+#include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
+#include <QSet>
 
 #include <cstring>
 #include <libusb.h>
@@ -19,6 +24,68 @@ static_assert(wire::kUsbVendorIn
 static_assert(wire::kUsbVendorOut
         == (LIBUSB_ENDPOINT_OUT | LIBUSB_REQUEST_TYPE_VENDOR | LIBUSB_RECIPIENT_DEVICE),
     "vendor request to the device, host to device");
+
+namespace {
+
+const QLatin1String kDumpOption("--dump");
+const QLatin1String kDiffOption("--diff");
+
+// The double-dash options, scanned after (and apart from) the exact scan of the single-dash
+// ones; arguments that scan took as values are not options here.
+void parseScriptOptions(const QStringList &arguments, const QSet<int> &taken,
+    HeadlessCmdLineProcessor::Options &options)
+{
+    const int count = arguments.size();
+    auto value = [&](int i) -> const QString * {
+        if (i >= count || taken.contains(i))
+            return nullptr;
+        const QString &next = arguments.at(i);
+        // "-" names standard output; any other dash starts an option.
+        if (next.startsWith(QLatin1Char('-')) && next != QLatin1String("-"))
+            return nullptr;
+        return &next;
+    };
+    int actions = 0;
+    for (int i = 0; i < count; ++i) {
+        if (taken.contains(i))
+            continue;
+        const QString &argument = arguments.at(i);
+        if (argument == kDumpOption) {
+            if (!options.dump)
+                ++actions;
+            options.dump = true;
+            options.dumpPath.clear();
+            if (const QString *file = value(i + 1)) {
+                if (*file != QLatin1String("-"))
+                    options.dumpPath = *file;
+                ++i;
+            }
+        } else if (argument == kDiffOption) {
+            const QString *file = value(i + 1);
+            if (!file || *file == QLatin1String("-")) {
+                options.error
+                    = QStringLiteral("--diff needs the file to compare with: --diff FILE");
+                continue;
+            }
+            if (!options.hasDiff)
+                ++actions;
+            options.hasDiff = true;
+            options.diffPath = *file;
+            ++i;
+        }
+    }
+    if (options.error.isEmpty()
+        && (actions > 1 || (actions == 1 && (options.hasConfig || options.revert))))
+        options.error = QStringLiteral(
+            "--dump and --diff cannot be combined with each other or with -config or -revert");
+}
+
+bool writeAll(QIODevice &device, const QByteArray &data)
+{
+    return device.write(data) == data.size();
+}
+
+} // namespace
 
 // Closes the device on every way out of process(), thrown messages included.
 class HeadlessCmdLineProcessor::Handle
@@ -55,6 +122,7 @@ HeadlessCmdLineProcessor::Options HeadlessCmdLineProcessor::parseArguments(
     const QStringList &arguments)
 {
     Options options;
+    QSet<int> taken;
     const int count = arguments.size();
     int i = 0;
     while (i < count) {
@@ -62,12 +130,14 @@ HeadlessCmdLineProcessor::Options HeadlessCmdLineProcessor::parseArguments(
         if (argument == QLatin1String("-config") && i + 1 < count) {
             options.hasConfig = true;
             options.configPath = arguments.at(i + 1);
+            taken << i << i + 1;
             i += 2;
             continue;
         }
         if (argument == QLatin1String("-serial") && i + 1 < count) {
             options.hasSerial = true;
             options.serialNumber = arguments.at(i + 1);
+            taken << i << i + 1;
             i += 2;
             continue;
         }
@@ -75,12 +145,23 @@ HeadlessCmdLineProcessor::Options HeadlessCmdLineProcessor::parseArguments(
             options.revert = true;
         ++i;
     }
+    parseScriptOptions(arguments, taken, options);
     return options;
 }
 
 bool HeadlessCmdLineProcessor::wantsHeadless(int argc, char **argv)
 {
     return parseArguments(argc, argv).wantsHeadless();
+}
+
+QString HeadlessCmdLineProcessor::scriptOptionsHelp()
+{
+    return QStringLiteral(
+        "  --dump [FILE]  write the base's configuration as a .tavconf file (standard output\n"
+        "                 without FILE)\n"
+        "  --diff FILE    print the parameters that differ between the base and FILE\n"
+        "                 (\"name: base -> file\"); exit status 0 when none differs, 3 "
+        "otherwise\n");
 }
 
 bool HeadlessCmdLineProcessor::qualifies(const UsbTransport::DeviceDescriptor &descriptor)
@@ -96,6 +177,12 @@ HeadlessCmdLineProcessor::HeadlessCmdLineProcessor(DeviceConfig *config, QObject
 }
 
 HeadlessCmdLineProcessor::~HeadlessCmdLineProcessor() = default;
+
+void HeadlessCmdLineProcessor::setBackupStore(BackupStore *store)
+{
+    m_backups = store;
+    m_backupsChosen = true;
+}
 
 void HeadlessCmdLineProcessor::setTransport(std::unique_ptr<UsbTransport> transport)
 {
@@ -126,14 +213,26 @@ bool HeadlessCmdLineProcessor::process(const Options &options)
 {
     if (!options.wantsHeadless())
         return false;
+    m_exitCode = 0;
+    if (!options.error.isEmpty())
+        throw options.error + QLatin1Char('\n') + scriptOptionsHelp();
 
     // A missing file fails before the bus is searched, with or without a base.
     if (options.hasConfig && !QFileInfo(options.configPath).isFile())
         throw QStringLiteral("The config file could not be found!");
+    // So does a file to compare with that cannot be read.
+    ConfigSnapshot diffFile;
+    if (options.hasDiff) {
+        const ConfigFileResult read = ConfigSnapshot::fromFile(options.diffPath, &diffFile);
+        if (!read)
+            throw QStringLiteral("Unable to parse configuration file!\n") + read.error;
+    }
 
     UsbTransport &usb = transport();
     QString skipped;
-    Handle handle(usb, findDevice(options.hasSerial ? options.serialNumber : QString(), &skipped));
+    QString serial;
+    Handle handle(
+        usb, findDevice(options.hasSerial ? options.serialNumber : QString(), &skipped, &serial));
     qDebug("Found usb dev %p", handle.get() >= 0 ? usb.nativeHandle(handle.get()) : nullptr);
     if (handle.get() < 0) {
         QString message = QStringLiteral("No base found");
@@ -144,14 +243,22 @@ bool HeadlessCmdLineProcessor::process(const Options &options)
         throw message;
     }
 
-    if (options.hasConfig) {
-        std::unique_ptr<DeviceConfig> own;
-        DeviceConfig *config = m_config;
-        if (!config) {
-            own = std::make_unique<DeviceConfig>();
-            config = own.get();
-        }
+    std::unique_ptr<DeviceConfig> own;
+    DeviceConfig *config = m_config;
+    if (!config) {
+        own = std::make_unique<DeviceConfig>();
+        config = own.get();
+    }
+    if (options.dump || options.hasDiff) {
         readDeviceConfig(handle.get(), *config);
+        if (options.dump) {
+            dump(*config, serial, options.dumpPath);
+        } else {
+            diff(*config, diffFile);
+        }
+    } else if (options.hasConfig) {
+        readDeviceConfig(handle.get(), *config);
+        backUp(*config, serial);
         writeConfigFile(handle.get(), options.configPath, *config);
         qCInfo(lcHeadless) << "Applied" << options.configPath;
     } else {
@@ -161,7 +268,8 @@ bool HeadlessCmdLineProcessor::process(const Options &options)
     return true;
 }
 
-int HeadlessCmdLineProcessor::findDevice(const QString &serialNumber, QString *skipped)
+int HeadlessCmdLineProcessor::findDevice(
+    const QString &serialNumber, QString *skipped, QString *foundSerial)
 {
     UsbTransport &usb = transport();
     const int count = usb.enumerate();
@@ -178,6 +286,8 @@ int HeadlessCmdLineProcessor::findDevice(const QString &serialNumber, QString *s
         if (serialNumber.isEmpty()) {
             if (handle < 0)
                 throw QStringLiteral("Error:") + QLatin1String(UsbTransport::errorName(handle));
+            if (foundSerial)
+                *foundSerial = readSerialNumber(handle, descriptor.serialNumberIndex);
             return handle;
         }
         if (handle < 0) {
@@ -187,8 +297,11 @@ int HeadlessCmdLineProcessor::findDevice(const QString &serialNumber, QString *s
             lastOpenError = handle;
             continue;
         }
-        if (readSerialNumber(handle, descriptor.serialNumberIndex) == serialNumber)
+        if (readSerialNumber(handle, descriptor.serialNumberIndex) == serialNumber) {
+            if (foundSerial)
+                *foundSerial = serialNumber;
             return handle;
+        }
         usb.close(handle);
     }
     if (unopenable > 0 && skipped)
@@ -266,4 +379,72 @@ void HeadlessCmdLineProcessor::sendRevert(int handle)
         0, 0, nullptr, 0, unsigned(m_timeoutMs));
     if (r < 0)
         throw transferError("USB Request failed: ", r);
+}
+
+void HeadlessCmdLineProcessor::backUp(const DeviceConfig &config, const QString &serialNumber)
+{
+    if (!m_backupsChosen && !m_ownBackups) {
+        m_ownBackups = std::make_unique<BackupStore>();
+        m_backups = m_ownBackups.get();
+    }
+    if (!m_backups)
+        return;
+    // A script cannot be asked; the file is applied anyway and the warning says why there is
+    // no backup.
+    const BackupStore::Result r
+        = m_backups->write(ConfigSnapshot::fromConfig(config), serialNumber);
+    if (!r)
+        qCWarning(lcHeadless).noquote() << "No backup of the base's configuration:" << r.error;
+    else if (r.status == BackupStore::Result::Written)
+        qCInfo(lcHeadless).noquote() << "Backup written to" << r.path;
+}
+
+void HeadlessCmdLineProcessor::writeOutput(const QByteArray &text)
+{
+    if (m_output) {
+        if (!writeAll(*m_output, text))
+            throw QStringLiteral("Cannot write the output: %1").arg(m_output->errorString());
+        return;
+    }
+    QFile out;
+    if (!out.open(stdout, QIODevice::WriteOnly) || !writeAll(out, text) || !out.flush())
+        throw QStringLiteral("Cannot write to standard output: %1").arg(out.errorString());
+}
+
+void HeadlessCmdLineProcessor::dump(
+    const DeviceConfig &config, const QString &serialNumber, const QString &path)
+{
+    const QDateTime date = m_dumpDate.isValid() ? m_dumpDate : QDateTime::currentDateTime();
+    const std::string text = configToJson(config, serialNumber, date);
+    const QByteArray bytes(text.data(), int(text.size()));
+    if (path.isEmpty()) {
+        writeOutput(bytes);
+        return;
+    }
+    // All or nothing: an existing file is replaced only by the whole text.
+    QSaveFile file(path);
+    auto fail = [&](const QString &reason) {
+        file.cancelWriting();
+        return QStringLiteral("Cannot write %1: %2").arg(path, reason);
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        throw fail(file.errorString());
+    // commit() renames even after a failed buffered write; the flush shows such a failure.
+    if (!writeAll(file, bytes) || !file.flush())
+        throw fail(file.errorString());
+    if (!file.commit())
+        throw QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+    qCInfo(lcHeadless).noquote() << "Configuration written to" << path;
+}
+
+void HeadlessCmdLineProcessor::diff(const DeviceConfig &config, const ConfigSnapshot &file)
+{
+    const ConfigSnapshot base = ConfigSnapshot::fromConfig(config);
+    const QVector<int> differing = configDifferences(base, file);
+    QByteArray text;
+    for (int index : differing)
+        text += QByteArray(configParameter(index).name) + ": " + base.json(index) + " -> "
+            + file.json(index) + '\n';
+    writeOutput(text);
+    m_exitCode = differing.isEmpty() ? 0 : kExitDiffers;
 }

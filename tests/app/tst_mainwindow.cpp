@@ -153,6 +153,8 @@ void TestMainWindow::initTestCase()
 {
     QVERIFY(m_settingsHome.isValid());
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_settingsHome.path()));
+    // The window backs up every base's first configuration; keep those out of the user's data.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_settingsHome.filePath(QStringLiteral("data"))));
     QCoreApplication::setOrganizationName(QStringLiteral("Tavik"));
     QCoreApplication::setApplicationName(QStringLiteral("BrontelFFB-test"));
     QVERIFY(QSettings().fileName().startsWith(m_settingsHome.path()));

@@ -56,6 +56,8 @@ class TestHeadlessOptions : public QObject
 private Q_SLOTS:
     void scan_data();
     void scan();
+    void scriptOptions_data();
+    void scriptOptions();
     void qualifies_data();
     void qualifies();
     void noActionTouchesNoUsb_data();
@@ -125,6 +127,84 @@ void TestHeadlessOptions::scan()
     QTEST(HeadlessCmdLineProcessor::wantsHeadless(int(args.size()), argv.data()), "headless");
     QCOMPARE(HeadlessCmdLineProcessor::parseArguments(int(args.size()), argv.data()).configPath,
         o.configPath);
+}
+
+void TestHeadlessOptions::scriptOptions_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("dump");
+    QTest::addColumn<QString>("dumpPath");
+    QTest::addColumn<bool>("diff");
+    QTest::addColumn<QString>("diffPath");
+    QTest::addColumn<QString>("serial");
+    QTest::addColumn<QString>("error");
+
+    const QString prog = QStringLiteral("tavik-configurator");
+    const QString none;
+    const QString combined = QStringLiteral("cannot be combined");
+    QTest::newRow("dump to stdout")
+        << QStringList {prog, "--dump"} << true << none << false << none << none << none;
+    QTest::newRow("dump dash") << QStringList {prog, "--dump", "-"} << true << none << false << none
+                               << none << none;
+    QTest::newRow("dump file") << QStringList {prog, "--dump", "a.tavconf"} << true << "a.tavconf"
+                               << false << none << none << none;
+    QTest::newRow("dump then serial") << QStringList {prog, "--dump", "-serial", "S1"} << true
+                                      << none << false << none << "S1" << none;
+    QTest::newRow("serial then dump file") << QStringList {prog, "-serial", "S1", "--dump", "b"}
+                                           << true << "b" << false << none << "S1" << none;
+    // The exact scan takes "--dump" as the serial number; it is no option then.
+    QTest::newRow("dump as serial value") << QStringList {prog, "-serial", "--dump"} << false
+                                          << none << false << none << "--dump" << none;
+    QTest::newRow("diff") << QStringList {prog, "--diff", "f.tavconf", "-serial", "S2"} << false
+                          << none << true << "f.tavconf"
+                          << "S2" << none;
+    QTest::newRow("diff without file") << QStringList {prog, "--diff"} << false << none << false
+                                       << none << none << "--diff needs the file";
+    QTest::newRow("diff before option")
+        << QStringList {prog, "--diff", "-serial", "S"} << false << none << false << none << "S"
+        << "--diff needs the file";
+    QTest::newRow("dump and diff") << QStringList {prog, "--dump", "--diff", "f"} << true << none
+                                   << true << "f" << none << combined;
+    QTest::newRow("dump and config") << QStringList {prog, "-config", "c", "--dump"} << true << none
+                                     << false << none << none << combined;
+    QTest::newRow("diff and revert") << QStringList {prog, "--diff", "f", "-revert"} << false
+                                     << none << true << "f" << none << combined;
+    QTest::newRow("single dash is not ours") << QStringList {prog, "-dump", "x", "-diff", "y"}
+                                             << false << none << false << none << none << none;
+}
+
+void TestHeadlessOptions::scriptOptions()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, error);
+    const auto o = HeadlessCmdLineProcessor::parseArguments(args);
+    QTEST(o.dump, "dump");
+    QTEST(o.dumpPath, "dumpPath");
+    QTEST(o.hasDiff, "diff");
+    QTEST(o.diffPath, "diffPath");
+    QTEST(o.serialNumber, "serial");
+    if (error.isEmpty())
+        QVERIFY2(o.error.isEmpty(), qPrintable(o.error));
+    else
+        QVERIFY2(o.error.contains(error), qPrintable(o.error));
+    QCOMPARE(o.wantsHeadless(), o.dump || o.hasDiff || !o.error.isEmpty());
+
+    if (!error.isEmpty()) {
+        // Refused before the bus is touched.
+        HeadlessCmdLineProcessor processor;
+        auto transport = std::make_unique<ScriptedTransport>();
+        ScriptedTransport *t = transport.get();
+        processor.setTransport(std::move(transport));
+        QString thrown;
+        try {
+            processor.process(o);
+        } catch (const QString &message) {
+            thrown = message;
+        }
+        QVERIFY(thrown.contains(error));
+        QVERIFY(thrown.contains(QStringLiteral("--dump [FILE]")));
+        QCOMPARE(t->calls, 0);
+    }
 }
 
 void TestHeadlessOptions::qualifies_data()

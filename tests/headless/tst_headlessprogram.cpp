@@ -5,6 +5,7 @@
 
 #include "firmwaremodel.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -42,6 +43,10 @@ private Q_SLOTS:
     void unreachableDisplay();
     void appliesFile();
     void revert();
+    void configLeavesABackup();
+    void dumpAndDiff();
+    void failedDumpKeepsThePreviousFile();
+    void dumpWithoutBase();
 
 private:
     // display false: DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM removed, as under SSH,
@@ -55,6 +60,7 @@ private:
 
     std::unique_ptr<UsbBaseFixture> m_bus;
     std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_fileSizeLimit; // ulimit -f for the program, in blocks; empty: none
 };
 
 void TestHeadlessProgram::init()
@@ -66,6 +72,7 @@ void TestHeadlessProgram::init()
 
 void TestHeadlessProgram::cleanup()
 {
+    m_fileSizeLimit.clear();
     m_bus.reset();
     m_dir.reset();
 }
@@ -99,8 +106,19 @@ Outcome TestHeadlessProgram::runProgram(
         env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":97"));
     // The settings the program writes at start stay in the test's own directory.
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir->filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir->filePath(QStringLiteral("data")));
     process.setProcessEnvironment(env);
-    process.start(QStringLiteral(TAVIK_CONFIGURATOR), args);
+    if (!m_fileSizeLimit.isEmpty()) {
+        // Writes beyond the limit fail (EFBIG) instead of ending the program.
+        process.start(QStringLiteral("/bin/sh"),
+            QStringList {QStringLiteral("-c"),
+                QStringLiteral("trap '' XFSZ; ulimit -f %1; exec \"$0\" \"$@\"")
+                    .arg(m_fileSizeLimit),
+                QStringLiteral(TAVIK_CONFIGURATOR)}
+                + args);
+    } else {
+        process.start(QStringLiteral(TAVIK_CONFIGURATOR), args);
+    }
     Outcome o;
     if (!process.waitForStarted())
         return o;
@@ -214,6 +232,88 @@ void TestHeadlessProgram::revert()
     QVERIFY2(o.finished, "the program did not end by itself");
     QVERIFY2(o.status == 0, o.err.constData());
     QCOMPARE(m_bus->activeImage(base), stored);
+}
+
+void TestHeadlessProgram::configLeavesABackup()
+{
+    const int base = m_bus->addBase(0x2010, QStringLiteral("TVK-0042"));
+    QVERIFY(base >= 0);
+    const QByteArray before = m_bus->activeImage(base);
+    const Outcome o = runProgram({"-config", writeFile(R"({"config": {"master_gain": 33}})")});
+    QVERIFY2(o.status == 0, o.err.constData());
+    const QDir folder(m_dir->filePath(QStringLiteral("data/Tavik/BrontelFFB/backups/TVK-0042")));
+    const QStringList files = folder.entryList(QDir::Files);
+    QCOMPARE(files.size(), 1);
+    QFile f(folder.filePath(files.first()));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray backup = f.readAll();
+    QVERIFY(backup.contains("\"serial_number\": \"TVK-0042\""));
+    QVERIFY(backup.contains(
+        QByteArray("\"master_gain\": ") + QByteArray::number(uint8_t(before[kMasterGain]))));
+}
+
+void TestHeadlessProgram::dumpAndDiff()
+{
+    const int base = m_bus->addBase(0x2010, QStringLiteral("TVK-0042"));
+    QVERIFY(base >= 0);
+    const int gain = uint8_t(m_bus->activeImage(base)[kMasterGain]);
+
+    Outcome o = runProgram({"--dump"});
+    QVERIFY2(o.finished && o.status == 0, o.err.constData());
+    QVERIFY(o.out.startsWith("{\n  \"config\": {"));
+    QVERIFY(o.out.contains("\"serial_number\": \"TVK-0042\""));
+    QVERIFY(o.out.contains(QByteArray("\"master_gain\": ") + QByteArray::number(gain) + ','));
+    const QString dumped = writeFile(o.out);
+
+    o = runProgram({"--diff", dumped});
+    QVERIFY2(o.finished && o.status == 0, o.err.constData());
+    QCOMPARE(o.out, QByteArray());
+
+    const int other = gain == 10 ? 11 : 10;
+    o = runProgram({"-serial", "TVK-0042", "--diff",
+        writeFile(QStringLiteral("{\"config\": {\"master_gain\": %1}}").arg(other).toUtf8())});
+    QVERIFY2(o.finished, "the program did not end by itself");
+    QCOMPARE(o.status, 3);
+    QCOMPARE(o.out, QStringLiteral("master_gain: %1 -> %2\n").arg(gain).arg(other).toUtf8());
+    // Nothing was written to the base.
+    for (const auto &r : m_bus->vendorRequests(base))
+        QCOMPARE(int(r.requestType), 0xC0);
+
+    o = runProgram({"--diff"});
+    QCOMPARE(o.status, 1);
+    QVERIFY2(o.err.contains("--diff needs the file"), o.err.constData());
+}
+
+void TestHeadlessProgram::failedDumpKeepsThePreviousFile()
+{
+    const int base = m_bus->addBase(0x2010, QStringLiteral("TVK-0042"));
+    QVERIFY(base >= 0);
+    const QString file = m_dir->filePath(QStringLiteral("previous.tavconf"));
+    const QByteArray previous(300, 'p');
+    {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(previous) == previous.size());
+    }
+    // Room for the small previous file, not for a whole dump.
+    m_fileSizeLimit = QStringLiteral("4");
+    const Outcome o = runProgram({"--dump", file});
+    QVERIFY2(o.finished, "the program did not end by itself");
+    QCOMPARE(o.status, 1);
+    QVERIFY2(o.err.contains(QByteArray("Cannot write ") + file.toUtf8()), o.err.constData());
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), previous);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files),
+        QStringList(QStringLiteral("previous.tavconf")));
+}
+
+void TestHeadlessProgram::dumpWithoutBase()
+{
+    const Outcome o = runProgram({"--dump", m_dir->filePath("none.tavconf")});
+    QVERIFY2(o.finished, "the program did not end by itself");
+    QCOMPARE(o.status, 1);
+    QVERIFY2(o.err.contains("No base found"), o.err.constData());
+    QVERIFY(!QFile::exists(m_dir->filePath("none.tavconf")));
 }
 
 QTEST_GUILESS_MAIN(TestHeadlessProgram)

@@ -73,12 +73,16 @@ private:
 
     std::unique_ptr<UsbBaseFixture> m_bus;
     std::unique_ptr<QTemporaryDir> m_dir;
+    QTemporaryDir m_dataHome;
 };
 
 void TestHeadlessUsb::initTestCase()
 {
     // Every parameter write and image field logs a line; keep the test log readable.
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+    // -config backs up the base's configuration into the user's data directory: this run's own.
+    QVERIFY(m_dataHome.isValid());
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_dataHome.path()));
 }
 
 void TestHeadlessUsb::init()
