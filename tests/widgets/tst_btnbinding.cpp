@@ -329,8 +329,8 @@ void TestBtnBinding::focusedTileTakesPressedButton_data()
     QTest::newRow("grip button 33") << 0u << 33 << 33;
     // Hat 3 pushed up-left: 0x80 + 48 + 7.
     QTest::newRow("hat code 183") << 0x7000u << 0 << 183;
-    // Hat 3 in its last direction code (0x80 + 48 + 14): the largest code pressed.
-    QTest::newRow("hat code 190") << 0xE000u << 0 << 190;
+    // Hat 0 pushed right (0x80 + 0 + 2); direction codes 8..15 are centred, not pressed.
+    QTest::newRow("hat code 130") << 0x0002u << 0 << 130;
 }
 
 void TestBtnBinding::focusedTileTakesPressedButton()
