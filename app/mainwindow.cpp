@@ -494,6 +494,10 @@ void MainWindow::buildDebugTools()
 
     m_autoCalibration
         = new AutoCalibration(ui->b_autocal, m_config, m_comm, m_data, statusBar(), this);
+
+    // The live panel is as wide as its values need, never squeezed and never widened:
+    // room the user gives the window goes to the tabs.
+    ui->left_frame->setFixedWidth(ui->left_frame->sizeHint().width());
 }
 
 void MainWindow::on_cmdline_returnPressed()

@@ -213,7 +213,8 @@ void TestMainWindow::formHasTheNamedWidgets()
     QCOMPARE(rig.find<QPushButton>("b_export")->toolTip(),
         QStringLiteral("Export device configuration to file"));
     QCOMPARE(rig.find<QLabel>("label_fw_version")->text(), QStringLiteral("n/a"));
-    QCOMPARE(rig.find<QFrame>("left_frame")->minimumWidth(), 150);
+    // At least the form's 150, widened so the live values are never clipped.
+    QVERIFY(rig.find<QFrame>("left_frame")->minimumWidth() >= 150);
     QCOMPARE(w->styleSheet(), QStringLiteral("font-size: 10pt;"));
 
     // The configuration row, left to right.
@@ -482,9 +483,6 @@ void TestMainWindow::longStatusKeepsTheWindowSize()
     // Room the user gives the window goes to the tabs, not to the live view.
     const int tabsWidth = rig.find<QWidget>("tabWidget")->width();
     rig.window->resize(natural + QSize(300, 0));
-    // Known fault: since the live panel and the filled tabs arrived, part of the extra width
-    // (66 of 300 px here) goes to the live panel's column instead of the tabs.
-    QEXPECT_FAIL("", "extra window width is shared with the live panel", Abort);
     QTRY_COMPARE(rig.find<QWidget>("tabWidget")->width(), tabsWidth + 300);
     QCOMPARE(rig.find<QWidget>("left_frame")->width(), leftWidth);
     rig.config.setParametersModified(false);
